@@ -1,0 +1,24 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <optional>
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include "catalogue/formatYoutube.h"
+
+/// One line of the downloader's format listing: a record when the line begins with a
+/// format code (an ASCII digit at its first character), nothing otherwise.
+std::optional<formatYoutube> parseFormatLine(const QString &line);
+
+/// A whole listing as the downloader wrote it: decoded as UTF-8 (invalid bytes become
+/// replacement characters), cut into lines (LF or CR LF, blank lines skipped), one record
+/// per format line in output order.
+QList<formatYoutube> parseFormatListing(const QByteArray &output);
+
+/// The text of the last line of `output` that begins with "ERROR:", without that prefix
+/// and its blank; empty when there is none.
+QString lastErrorLine(const QByteArray &output);

@@ -1,0 +1,58 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <chrono>
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include "catalogue/formatYoutube.h"
+
+class QProcess;
+class QTimer;
+
+/// The downloader's format listing, run asynchronously through the shell with both output
+/// channels merged and read to the end.
+class FormatQuery final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormatQuery)
+
+public:
+    static constexpr std::chrono::milliseconds defaultTimeout{120'000};
+
+    explicit FormatQuery(QObject *parent = nullptr);
+    ~FormatQuery() override;
+
+    /// The command line: "<path> -F -- <address>", path and address each one quoted word.
+    static QString composeCommand(const QString &youtubeDLPath, const QString &address);
+
+    /// Starts a query; ignored while one is running.
+    void start(const QString &youtubeDLPath, const QString &address);
+    bool isRunning() const;
+    /// A query still running after this time is stopped, with its whole process group.
+    void setTimeout(std::chrono::milliseconds timeout);
+
+signals:
+    // Each started query ends with exactly one of these two signals.
+
+    /// The output has been read to its end: every format line, in output order (maybe none).
+    void formatsListed(const QList<formatYoutube> &formats);
+    /// A translated message: the downloader could not be started, did not answer in time,
+    /// or listed nothing and reported an error ("ERROR: ..." without the prefix).
+    void failed(const QString &message);
+
+private:
+    void readOutput();
+    void processFinished();
+    void processErrorOccurred();
+    void timedOut();
+
+    QProcess *m_process = nullptr;
+    QTimer *m_timer = nullptr;
+    QByteArray m_output;
+    std::chrono::milliseconds m_timeout = defaultTimeout;
+};

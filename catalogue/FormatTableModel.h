@@ -1,0 +1,66 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QStringList>
+
+#include "catalogue/formatYoutube.h"
+
+/// The identifiers of the format table's four columns, in column order.
+namespace CellIdentifiers {
+inline constexpr char16_t formatCell[] = u"formatID";
+inline constexpr char16_t codecCell[] = u"codecID";
+inline constexpr char16_t dimensionCell[] = u"dimensionID";
+inline constexpr char16_t infoCell[] = u"infoID";
+} // namespace CellIdentifiers
+
+/// The format table: one row per record of a format list (row = list index). Column 0 is
+/// the record's checkbox, titled with its format code. Sorting reorders the list itself.
+class FormatTableModel final : public QAbstractTableModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormatTableModel)
+
+public:
+    enum Column { FormatColumn, CodecColumn, DimensionColumn, InfoColumn, ColumnCount };
+
+    /// `list` must outlive the model; usually the process-wide formatList().
+    explicit FormatTableModel(QList<formatYoutube> &list, QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+    /// Stable sort of the list by format code (column 0) or codec (column 1), compared by
+    /// code points of the canonically composed texts. Descending order is the first click's.
+    /// Other columns leave the list as it is; the table reloads in every case.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    static bool isSortable(int column);
+
+    /// A row's checkbox was clicked: writes "<row> - > <state>" to standard output and sets
+    /// that record's tick, nothing else. A row outside the list is ignored.
+    void checkedButton(int row, ControlState state);
+
+    /// Appends records at the end of the list, then reloads.
+    void appendFormats(const QList<formatYoutube> &formats);
+
+    // The keyboard commands: each visits the records in list order, then reloads.
+    void clearAll();
+    void invertAll();
+    void tickAll();
+
+    /// Format codes of the ticked (on) records, in list order.
+    QStringList checkedFormatIDs() const;
+
+    /// The whole table shows the list anew.
+    void reload();
+
+private:
+    QList<formatYoutube> &m_list;
+};

@@ -1,0 +1,98 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "settings/Settings.h"
+
+#include <limits>
+#include <optional>
+
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+QString key(const char16_t *name)
+{
+    return QString::fromUtf16(name);
+}
+
+// A stored number as a 64-bit integer, whether the store kept it as a number or as text
+// (INI files keep everything as text).
+std::optional<qint64> storedInteger(const QSettings &store, const QString &name)
+{
+    const QVariant value = store.value(name);
+    if (!value.isValid()) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qint64 number = value.toString().trimmed().toLongLong(&ok);
+    if (!ok) {
+        return std::nullopt;
+    }
+    return number;
+}
+} // namespace
+
+QString Settings::seededAudioFormat()
+{
+    return u"best"_s;
+}
+
+Settings::Settings(QSettings &store)
+    : m_store(store)
+{
+}
+
+bool Settings::seedIfAbsent()
+{
+    if (m_store.contains(key(audioFormatKey))) {
+        return false;
+    }
+    m_store.setValue(key(audioFormatKey), seededAudioFormat());
+    m_store.setValue(key(audioQualityKey), seededAudioQuality);
+    m_store.setValue(key(audioPreserveVideoKey), static_cast<int>(seededAudioPreserveVideo));
+    return true;
+}
+
+QString Settings::audioFormat() const
+{
+    const QVariant value = m_store.value(key(audioFormatKey));
+    if (!value.isValid() || !value.canConvert<QString>()) {
+        return seededAudioFormat();
+    }
+    return value.toString();
+}
+
+qint32 Settings::audioQuality() const
+{
+    const auto number = storedInteger(m_store, key(audioQualityKey));
+    if (!number || *number < std::numeric_limits<qint32>::min()
+        || *number > std::numeric_limits<qint32>::max()) {
+        return seededAudioQuality;
+    }
+    return static_cast<qint32>(*number);
+}
+
+int Settings::audioPreserveVideo() const
+{
+    const auto number = storedInteger(m_store, key(audioPreserveVideoKey));
+    if (!number || *number < std::numeric_limits<int>::min()
+        || *number > std::numeric_limits<int>::max()) {
+        return static_cast<int>(seededAudioPreserveVideo);
+    }
+    return static_cast<int>(*number);
+}
+
+void Settings::setAudioFormat(const QString &format)
+{
+    m_store.setValue(key(audioFormatKey), format);
+}
+
+void Settings::setAudioQuality(qint32 quality)
+{
+    m_store.setValue(key(audioQualityKey), quality);
+}
+
+void Settings::setAudioPreserveVideo(int state)
+{
+    m_store.setValue(key(audioPreserveVideoKey), state);
+}

@@ -1,0 +1,44 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include "catalogue/formatYoutube.h"
+
+class QSettings;
+
+/// The audio-extraction settings, with every key and seeded value in one place. Wraps a
+/// QSettings owned by the caller (the application's own store, or a test's file).
+class Settings final
+{
+public:
+    static constexpr char16_t audioFormatKey[] = u"AudioFormat";
+    static constexpr char16_t audioQualityKey[] = u"AudioQuality";
+    static constexpr char16_t audioPreserveVideoKey[] = u"AudioPreserveVideo";
+
+    static QString seededAudioFormat();
+    static constexpr qint32 seededAudioQuality = 0;
+    static constexpr ControlState seededAudioPreserveVideo = ControlState::On;
+
+    explicit Settings(QSettings &store);
+
+    /// First launch: when "AudioFormat" holds no value, stores the three seeded values and
+    /// returns true. Only "AudioFormat" is looked at: a later missing key is not re-created.
+    bool seedIfAbsent();
+
+    // Readers fall back to the seeded value when a key is missing or does not convert
+    // (possible only when the store was edited by hand).
+    QString audioFormat() const;
+    qint32 audioQuality() const;
+    /// The stored control state as a raw integer (1 on, 0 off, -1 mixed, or anything stored).
+    int audioPreserveVideo() const;
+
+    void setAudioFormat(const QString &format);
+    void setAudioQuality(qint32 quality);
+    void setAudioPreserveVideo(int state);
+
+private:
+    QSettings &m_store;
+};

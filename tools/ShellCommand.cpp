@@ -1,0 +1,77 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "tools/ShellCommand.h"
+
+#include <csignal>
+
+#include <QProcess>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr int killGraceMilliseconds = 2000;
+}
+
+QString shellProgram()
+{
+    return u"/bin/bash"_s;
+}
+
+QStringList shellArguments(const QString &commandLine)
+{
+    return {u"-c"_s, commandLine};
+}
+
+QString shellQuote(const QString &text)
+{
+    // Inside single quotes bash interprets nothing, not even a backslash; an apostrophe
+    // closes the quote, is written escaped, and the quote opens again.
+    QString quoted = text;
+    quoted.replace(u'\'', u"'\\''"_s);
+    return u'\'' + quoted + u'\'';
+}
+
+void startInOwnProcessGroup(QProcess &process)
+{
+#ifdef Q_OS_UNIX
+    process.setChildProcessModifier([] { ::setpgid(0, 0); });
+#else
+    Q_UNUSED(process);
+#endif
+}
+
+void signalProcessGroup(const QProcess &process, int signalNumber)
+{
+#ifdef Q_OS_UNIX
+    const qint64 pid = process.processId();
+    if (pid > 0) {
+        ::kill(-static_cast<pid_t>(pid), signalNumber);
+    }
+#else
+    Q_UNUSED(process);
+    Q_UNUSED(signalNumber);
+#endif
+}
+
+void terminateProcessGroup(QProcess &process)
+{
+    if (process.state() == QProcess::NotRunning) {
+        return;
+    }
+#ifdef Q_OS_UNIX
+    signalProcessGroup(process, SIGTERM);
+    // The group may ignore SIGTERM; the pid stays the group's id until the leader is reaped,
+    // so take it now.
+    const qint64 pid = process.processId();
+    QTimer::singleShot(killGraceMilliseconds, &process, [pid] {
+        ::kill(-static_cast<pid_t>(pid), SIGKILL);
+    });
+#else
+    process.kill();
+#endif
+}
