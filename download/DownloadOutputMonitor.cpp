@@ -1,0 +1,147 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "download/DownloadOutputMonitor.h"
+
+#include <optional>
+#include <utility>
+
+#include <QByteArrayView>
+
+namespace {
+constexpr QByteArrayView destinationMarker("[download] Destination: ");
+constexpr QByteArrayView progressMarker("[download] ");
+constexpr QByteArrayView errorPrefix("ERROR:");
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+qsizetype skipBlanks(QByteArrayView text, qsizetype position)
+{
+    while (position < text.size() && isBlank(text.at(position))) {
+        ++position;
+    }
+    return position;
+}
+
+qsizetype skipDigits(QByteArrayView text, qsizetype position)
+{
+    while (position < text.size() && isDigit(text.at(position))) {
+        ++position;
+    }
+    return position;
+}
+
+// The number that opens `text` when it is digits, optionally '.' and digits, directly
+// followed by '%'. Anything else (a file name with digits, "12:34") gives nothing.
+std::optional<double> leadingPercentage(QByteArrayView text)
+{
+    qsizetype end = skipDigits(text, 0);
+    if (end == 0) {
+        return std::nullopt;
+    }
+    if (end < text.size() && text.at(end) == '.') {
+        const qsizetype fractionEnd = skipDigits(text, end + 1);
+        if (fractionEnd == end + 1) {
+            return std::nullopt;
+        }
+        end = fractionEnd;
+    }
+    if (end >= text.size() || text.at(end) != '%') {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const double value = text.first(end).toDouble(&ok);
+    return ok ? std::optional<double>(value) : std::nullopt;
+}
+} // namespace
+
+DownloadOutputMonitor::DownloadOutputMonitor(QObject *parent)
+    : QObject(parent)
+{
+}
+
+void DownloadOutputMonitor::feed(const QByteArray &chunk)
+{
+    const char *data = chunk.constData();
+    const qsizetype size = chunk.size();
+    qsizetype position = 0;
+    // A CR that ended the previous chunk already ended its line; an LF right after it
+    // belongs to the same line end.
+    if (m_pendingCarriageReturn && size > 0) {
+        m_pendingCarriageReturn = false;
+        if (data[0] == '\n') {
+            position = 1;
+        }
+    }
+
+    qsizetype lineStart = position;
+    while (position < size) {
+        const char c = data[position];
+        if (c != '\n' && c != '\r') {
+            ++position;
+            continue;
+        }
+        const qsizetype lineEnd = position;
+        ++position;
+        if (c == '\r') {
+            if (position == size) {
+                m_pendingCarriageReturn = true;
+            } else if (data[position] == '\n') {
+                ++position;
+            }
+        }
+        if (m_pending.isEmpty()) {
+            // Raw data: no copy of the chunk for each line.
+            examineLine(QByteArray::fromRawData(data + lineStart, lineEnd - lineStart));
+        } else {
+            m_pending.append(data + lineStart, lineEnd - lineStart);
+            examineLine(std::exchange(m_pending, QByteArray()));
+        }
+        lineStart = position;
+    }
+    m_pending.append(data + lineStart, size - lineStart);
+}
+
+void DownloadOutputMonitor::finish()
+{
+    m_pendingCarriageReturn = false;
+    if (!m_pending.isEmpty()) {
+        examineLine(std::exchange(m_pending, QByteArray()));
+    }
+}
+
+void DownloadOutputMonitor::examineLine(const QByteArray &line)
+{
+    if (line.isEmpty()) {
+        return;
+    }
+    // The markers are ASCII, so they are found in the bytes; only the text that is handed
+    // on is decoded. UTF-8 resynchronises at every ASCII byte, so decoding the rest of a
+    // line gives the same characters as decoding the whole line would.
+    const QByteArrayView view(line);
+    if (view.startsWith(errorPrefix)) {
+        const qsizetype start = skipBlanks(view, errorPrefix.size());
+        emit errorReported(QString::fromUtf8(view.sliced(start)));
+        return;
+    }
+    const qsizetype destination = view.indexOf(destinationMarker);
+    if (destination >= 0) {
+        emit destinationAnnounced(
+                QString::fromUtf8(view.sliced(destination + destinationMarker.size())));
+        return;
+    }
+    const qsizetype progress = view.indexOf(progressMarker);
+    if (progress >= 0) {
+        const qsizetype start = skipBlanks(view, progress + progressMarker.size());
+        if (const auto percent = leadingPercentage(view.sliced(start))) {
+            emit progressChanged(*percent);
+        }
+    }
+}
