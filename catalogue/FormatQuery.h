@@ -55,4 +55,5 @@ private:
     QTimer *m_timer = nullptr;
     QByteArray m_output;
     std::chrono::milliseconds m_timeout = defaultTimeout;
+    bool m_timedOut = false;
 };

@@ -1,0 +1,280 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "catalogue/FormatTableModel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include <QString>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+Qt::CheckState toCheckState(ControlState state)
+{
+    switch (state) {
+    case ControlState::On:
+        return Qt::Checked;
+    case ControlState::Mixed:
+        return Qt::PartiallyChecked;
+    case ControlState::Off:
+        break;
+    }
+    return Qt::Unchecked;
+}
+
+ControlState toControlState(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Checked:
+        return ControlState::On;
+    case Qt::PartiallyChecked:
+        return ControlState::Mixed;
+    case Qt::Unchecked:
+        break;
+    }
+    return ControlState::Off;
+}
+
+const QString &sortKey(const formatYoutube &format, int column)
+{
+    return column == FormatTableModel::FormatColumn ? format.formatID : format.codec;
+}
+
+// A record's place before the sort and its key as code points of the composed form. UTF-16
+// order would put U+E000..U+FFFF after the characters beyond U+FFFF; code points do not.
+struct KeyedRow
+{
+    QList<uint> key;
+    qsizetype row = 0;
+};
+
+} // namespace
+
+FormatTableModel::FormatTableModel(QList<formatYoutube> &list, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_list(list)
+{
+}
+
+int FormatTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_list.size());
+}
+
+int FormatTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant FormatTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return {};
+    }
+    const formatYoutube &format = m_list.at(index.row());
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (index.column()) {
+        case FormatColumn:
+            return format.formatID;
+        case CodecColumn:
+            return format.codec;
+        case DimensionColumn:
+            return format.dimension;
+        case InfoColumn:
+            return format.info;
+        default:
+            return {};
+        }
+    case Qt::CheckStateRole:
+        if (index.column() == FormatColumn) {
+            return static_cast<int>(toCheckState(format.isChecked));
+        }
+        return {};
+    default:
+        return {};
+    }
+}
+
+bool FormatTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::CheckStateRole || index.column() != FormatColumn
+        || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return false;
+    }
+    checkedButton(index.row(), toControlState(static_cast<Qt::CheckState>(value.toInt())));
+    return true;
+}
+
+Qt::ItemFlags FormatTableModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == FormatColumn) {
+        flags |= Qt::ItemIsUserCheckable;
+    }
+    return flags;
+}
+
+QVariant FormatTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (section) {
+        case FormatColumn:
+            return tr("Code");
+        case CodecColumn:
+            return tr("Codec");
+        case DimensionColumn:
+            return tr("Taille");
+        case InfoColumn:
+            return tr("Informations");
+        default:
+            return {};
+        }
+    case Qt::InitialSortOrderRole:
+        // The first click on a header sorts in decreasing order, and the indicator says so.
+        if (isSortable(section)) {
+            return QVariant::fromValue(Qt::DescendingOrder);
+        }
+        return {};
+    case Qt::UserRole:
+        switch (section) {
+        case FormatColumn:
+            return QStringView(CellIdentifiers::formatCell).toString();
+        case CodecColumn:
+            return QStringView(CellIdentifiers::codecCell).toString();
+        case DimensionColumn:
+            return QStringView(CellIdentifiers::dimensionCell).toString();
+        case InfoColumn:
+            return QStringView(CellIdentifiers::infoCell).toString();
+        default:
+            return {};
+        }
+    default:
+        return {};
+    }
+}
+
+void FormatTableModel::sort(int column, Qt::SortOrder order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    if (isSortable(column)) {
+        // Compose each key once, not at every comparison.
+        std::vector<KeyedRow> rows;
+        rows.reserve(static_cast<std::size_t>(m_list.size()));
+        for (qsizetype row = 0; row < m_list.size(); ++row) {
+            rows.push_back({sortKey(m_list.at(row), column)
+                                    .normalized(QString::NormalizationForm_C)
+                                    .toUcs4(),
+                            row});
+        }
+        if (order == Qt::DescendingOrder) {
+            std::stable_sort(rows.begin(), rows.end(),
+                             [](const KeyedRow &a, const KeyedRow &b) { return b.key < a.key; });
+        } else {
+            std::stable_sort(rows.begin(), rows.end(),
+                             [](const KeyedRow &a, const KeyedRow &b) { return a.key < b.key; });
+        }
+
+        QList<formatYoutube> sorted;
+        sorted.reserve(m_list.size());
+        QList<int> newRowOf(m_list.size());
+        for (const KeyedRow &keyed : rows) {
+            newRowOf[keyed.row] = static_cast<int>(sorted.size());
+            sorted.append(std::move(m_list[keyed.row]));
+        }
+        m_list = std::move(sorted);
+
+        // Selections and other persistent indexes follow their records.
+        const QModelIndexList before = persistentIndexList();
+        QModelIndexList after;
+        after.reserve(before.size());
+        for (const QModelIndex &index : before) {
+            after.append(this->index(newRowOf.at(index.row()), index.column()));
+        }
+        changePersistentIndexList(before, after);
+    }
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+bool FormatTableModel::isSortable(int column)
+{
+    return column == FormatColumn || column == CodecColumn;
+}
+
+void FormatTableModel::checkedButton(int row, ControlState state)
+{
+    if (row < 0 || row >= m_list.size()) {
+        return;
+    }
+    // A diagnostic line on standard output, flushed at once so that it is never lost or
+    // interleaved with the tools' output.
+    std::printf("%d - > %d\n", row, static_cast<int>(state));
+    std::fflush(stdout);
+    m_list[row].isChecked = state;
+    const QModelIndex checkbox = index(row, FormatColumn);
+    emit dataChanged(checkbox, checkbox, {Qt::CheckStateRole});
+}
+
+void FormatTableModel::appendFormats(const QList<formatYoutube> &formats)
+{
+    if (formats.isEmpty()) {
+        reload();
+        return;
+    }
+    const auto first = static_cast<int>(m_list.size());
+    beginInsertRows({}, first, first + static_cast<int>(formats.size()) - 1);
+    m_list.append(formats);
+    endInsertRows();
+}
+
+void FormatTableModel::clearAll()
+{
+    for (formatYoutube &format : m_list) {
+        format.isChecked = ControlState::Off;
+    }
+    reload();
+}
+
+void FormatTableModel::invertAll()
+{
+    for (formatYoutube &format : m_list) {
+        format.isChecked =
+                format.isChecked == ControlState::On ? ControlState::Off : ControlState::On;
+    }
+    reload();
+}
+
+void FormatTableModel::tickAll()
+{
+    for (formatYoutube &format : m_list) {
+        format.isChecked = ControlState::On;
+    }
+    reload();
+}
+
+QStringList FormatTableModel::checkedFormatIDs() const
+{
+    QStringList ids;
+    for (const formatYoutube &format : m_list) {
+        if (format.isChecked == ControlState::On) {
+            ids.append(format.formatID);
+        }
+    }
+    return ids;
+}
+
+void FormatTableModel::reload()
+{
+    beginResetModel();
+    endResetModel();
+}
