@@ -107,17 +107,18 @@ void tst_DownloadCommand::composedLine_data()
             u" -x --ffmpeg-location '/t/ffmpeg' --audio-format 'mp3' --audio-quality '192k'"_s;
     const QString tail = u" -- 'https://a/w?v=1'"_s;
 
+    const QString codes = u"'22,140'"_s;
     DownloadRequest request = audioRequest();
-    QTest::newRow("audio, keep video on") << request
-                                          << head + u"'22,140'"_s + middle + audio + u" -k"_s + tail;
+    QTest::newRow("audio, keep video on")
+            << request << head + codes + middle + audio + u" -k"_s + tail;
     request.audioPreserveVideo = 0;
-    QTest::newRow("audio, keep video off") << request << head + u"'22,140'"_s + middle + audio + tail;
+    QTest::newRow("audio, keep video off") << request << head + codes + middle + audio + tail;
     request.audioPreserveVideo = -1;
-    QTest::newRow("audio, keep video mixed") << request << head + u"'22,140'"_s + middle + audio + tail;
+    QTest::newRow("audio, keep video mixed") << request << head + codes + middle + audio + tail;
 
     request = audioRequest();
     request.audio = false;
-    QTest::newRow("plain ignores audio settings") << request << head + u"'22,140'"_s + middle + tail;
+    QTest::newRow("plain ignores audio settings") << request << head + codes + middle + tail;
     request.formatIDs.clear();
     QTest::newRow("no code gives best") << request << head + u"'best'"_s + middle + tail;
     request.formatIDs = {u"140"_s, u"22"_s, u"137"_s};
@@ -131,11 +132,10 @@ void tst_DownloadCommand::composedLine_data()
             << u"'/t/youtube-dl' -o '/"_s + templateText + u"' --restrict-filenames -f '22,140'"_s
                     + middle + tail;
     request.folder = u"/v/"_s;
-    QTest::newRow("folder ending with a slash") << request << head + u"'22,140'"_s + middle + tail;
+    QTest::newRow("folder ending with a slash") << request << head + codes + middle + tail;
     request.folder = u"/v"_s;
     request.address.clear();
-    QTest::newRow("empty address") << request
-                                   << head + u"'22,140'"_s + middle + u" -- ''"_s;
+    QTest::newRow("empty address") << request << head + codes + middle + u" -- ''"_s;
 }
 
 void tst_DownloadCommand::composedLine()

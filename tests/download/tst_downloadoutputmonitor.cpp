@@ -87,25 +87,26 @@ void tst_DownloadOutputMonitor::recordedOutput_data()
 
     // Raw output of the tool-folder downloader run by "/bin/bash -c" against the local DASH
     // fixture: progress rewritten with CR, the chosen folder as typed in the -o word.
-    QTest::newRow("plain 137,140")
-            << u"download-plain-137-140.log"_s
-            << QStringList{u"/tmp/quorvel-rec/videos/manifest137137_-_320x240_DASH_video.mp4"_s,
-                           u"/tmp/quorvel-rec/videos/manifest140140_-_audio_only_DASH_audio.m4a"_s}
-            << QStringList() << 26;
+    const QString videos = u"/tmp/quorvel-rec/videos/"_s;
+    const QString summer = u"/tmp/quorvel-rec/Vidéos d'été/"_s;
+    const QString video = u"manifest137137_-_320x240_DASH_video.mp4"_s;
+    const QString audio = u"manifest140140_-_audio_only_DASH_audio.m4a"_s;
+    QTest::newRow("plain 137,140") << u"download-plain-137-140.log"_s
+                                   << QStringList{videos + video, videos + audio} << QStringList()
+                                   << 26;
     // An audio extraction asked of both codes: the video-only code has no audio to extract.
     QTest::newRow("audio mp3 137,140, non-ASCII folder")
-            << u"download-audio-mp3-137-140.log"_s
-            << QStringList{u"/tmp/quorvel-rec/Vidéos d'été/manifest137137_-_320x240_DASH_video.mp4"_s,
-                           u"/tmp/quorvel-rec/Vidéos d'été/manifest140140_-_audio_only_DASH_audio.m4a"_s}
-            << QStringList{u"Postprocessing: WARNING: unable to obtain file audio codec with ffprobe"_s}
+            << u"download-audio-mp3-137-140.log"_s << QStringList{summer + video, summer + audio}
+            << QStringList{u"Postprocessing: WARNING: unable to obtain file audio codec with "
+                           "ffprobe"_s}
             << 26;
     QTest::newRow("address not found")
             << u"download-missing-address.log"_s << QStringList()
             << QStringList{u"[generic] None: Unable to download webpage: HTTP Error 404: File not "
-                           "found (caused by <HTTPError 404: 'File not found'>); please report this "
-                           "issue on  https://github.com/yt-dlp/yt-dlp/issues?q= , filling out the "
-                           "appropriate issue template. Confirm you are on the latest version using "
-                           " yt-dlp -U"_s}
+                           "found (caused by <HTTPError 404: 'File not found'>); please report "
+                           "this issue on  https://github.com/yt-dlp/yt-dlp/issues?q= , filling "
+                           "out the appropriate issue template. Confirm you are on the latest "
+                           "version using  yt-dlp -U"_s}
             << 0;
 }
 
@@ -247,7 +248,8 @@ void tst_DownloadOutputMonitor::millionProgressLines()
     // One large read: a monitor that copied or shifted its buffer for every line would not
     // finish within the test's time limit.
     constexpr int lineCount = 1'000'000;
-    const QByteArray line = "\r[download]  42.7% of ~ 100.00MiB at  10.00MiB/s ETA 00:10 (frag 3/9)"_ba;
+    const QByteArray line =
+            "\r[download]  42.7% of ~ 100.00MiB at  10.00MiB/s ETA 00:10 (frag 3/9)"_ba;
     QByteArray output;
     output.reserve(line.size() * lineCount + 16);
     for (int i = 0; i < lineCount; ++i) {
