@@ -24,8 +24,7 @@ const QRegularExpression &codePattern()
 const QRegularExpression &codecPattern()
 {
     static const QRegularExpression pattern(
-            u"\\s([\\p{Alphabetic}\\p{M}\\p{Nd}\\p{Pc}\\x{200C}\\x{200D}]{1,4})\\s"_s,
-            unicodeOptions);
+        u"\\s([\\p{Alphabetic}\\p{M}\\p{Nd}\\p{Pc}\\x{200C}\\x{200D}]{1,4})\\s"_s, unicodeOptions);
     return pattern;
 }
 

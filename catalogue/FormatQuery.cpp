@@ -31,9 +31,7 @@ QString lastLine(const QByteArray &output)
 } // namespace
 
 FormatQuery::FormatQuery(QObject *parent)
-    : QObject(parent)
-    , m_process(new QProcess(this))
-    , m_timer(new QTimer(this))
+    : QObject(parent), m_process(new QProcess(this)), m_timer(new QTimer(this))
 {
     m_process->setProgram(shellProgram());
     m_process->setProcessChannelMode(QProcess::MergedChannels);
@@ -110,9 +108,8 @@ void FormatQuery::processFinished()
     }
     QList<formatYoutube> formats = parseFormatListing(output);
     if (formats.isEmpty()) {
-        const int status = m_process->exitStatus() == QProcess::NormalExit
-                ? m_process->exitCode()
-                : 0;
+        const int status
+            = m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : 0;
         if (status == shellCannotExecute || status == shellCommandNotFound) {
             emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)));
             return;

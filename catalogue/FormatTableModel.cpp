@@ -54,8 +54,7 @@ struct KeyedRow
 } // namespace
 
 FormatTableModel::FormatTableModel(QList<formatYoutube> &list, QObject *parent)
-    : QAbstractTableModel(parent)
-    , m_list(list)
+    : QAbstractTableModel(parent), m_list(list)
 {
 }
 
@@ -172,10 +171,9 @@ void FormatTableModel::sort(int column, Qt::SortOrder order)
         std::vector<KeyedRow> rows;
         rows.reserve(static_cast<std::size_t>(m_list.size()));
         for (qsizetype row = 0; row < m_list.size(); ++row) {
-            rows.push_back({sortKey(m_list.at(row), column)
-                                    .normalized(QString::NormalizationForm_C)
-                                    .toUcs4(),
-                            row});
+            rows.push_back(
+                {sortKey(m_list.at(row), column).normalized(QString::NormalizationForm_C).toUcs4(),
+                 row});
         }
         if (order == Qt::DescendingOrder) {
             std::stable_sort(rows.begin(), rows.end(),
@@ -248,8 +246,8 @@ void FormatTableModel::clearAll()
 void FormatTableModel::invertAll()
 {
     for (formatYoutube &format : m_list) {
-        format.isChecked =
-                format.isChecked == ControlState::On ? ControlState::Off : ControlState::On;
+        format.isChecked
+            = format.isChecked == ControlState::On ? ControlState::Off : ControlState::On;
     }
     reload();
 }
