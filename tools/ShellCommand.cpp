@@ -64,10 +64,13 @@ void terminateProcessGroup(QProcess &process)
         return;
     }
 #ifdef Q_OS_UNIX
-    signalProcessGroup(process, SIGTERM);
     // The group may ignore SIGTERM; the pid stays the group's id until the leader is reaped,
-    // so take it now.
+    // so take it now. Never 0 or below: kill() would then reach Quorvel's own group.
     const qint64 pid = process.processId();
+    if (pid <= 0) {
+        return;
+    }
+    signalProcessGroup(process, SIGTERM);
     QTimer::singleShot(killGraceMilliseconds, &process, [pid] {
         ::kill(-static_cast<pid_t>(pid), SIGKILL);
     });

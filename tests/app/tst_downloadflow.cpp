@@ -9,6 +9,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "DashFixture.h"
 #include "TestSupport.h"
@@ -122,6 +123,7 @@ void tst_DownloadFlow::plainAndAudioDownloadsOfTheFixture()
     Watch watch(window);
 
     tick(window, {u"137"_s, u"140"_s});
+    watch.shown.clear();
     QTest::mouseClick(window.findChild<QPushButton *>(u"downloadButton"_s), Qt::LeftButton);
     QVERIFY(window.isRunning());
     QVERIFY(!window.findChild<QPushButton *>(u"downloadAudioButton"_s)->isEnabled());

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "TestSupport.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <QFile>
@@ -69,7 +70,20 @@ QByteArray StdoutCapture::text()
     std::fflush(stdout);
     QFile reader(m_file->fileName());
     reader.open(QIODevice::ReadOnly);
-    return reader.readAll();
+    // QtTest writes its own messages to standard output too: leave them out.
+    QByteArray text;
+    for (const QByteArray &line : reader.readAll().split('\n')) {
+        static const QByteArrayList testPrefixes = {"QWARN  :", "QINFO  :", "QDEBUG :",
+                                                    "QSYSTEM:", "QCRITICAL:"};
+        const bool fromTest = std::any_of(testPrefixes.cbegin(), testPrefixes.cend(),
+                                          [&line](const QByteArray &p) {
+                                              return line.startsWith(p);
+                                          });
+        if (!fromTest && !line.isEmpty()) {
+            text += line + '\n';
+        }
+    }
+    return text;
 }
 
 } // namespace TestSupport

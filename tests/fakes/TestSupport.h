@@ -31,7 +31,7 @@ public:
     ~StdoutCapture();
     Q_DISABLE_COPY_MOVE(StdoutCapture)
 
-    /// Everything written to standard output since construction.
+    /// The lines written to standard output since construction, QtTest's own left out.
     QByteArray text();
 
 private:
