@@ -36,9 +36,12 @@ QString composeDownloadCommand(const DownloadRequest &request)
             request.formatIDs.isEmpty() ? u"best"_s : request.formatIDs.join(u',');
 
     // The folder and the template form one word, so that a folder can never end the word
-    // early; every other outside text is a word of its own.
+    // early; every other outside text is a word of its own. A "%" in the folder is doubled:
+    // the downloader would read "%(title)s" in a folder name as a field of the template and
+    // write somewhere else.
+    const QString folder = QString(folderWithSlash(request.folder)).replace(u'%', u"%%"_s);
     QString command = shellQuote(request.youtubeDLPath) + u" -o "_s
-            + shellQuote(folderWithSlash(request.folder) + outputTemplate())
+            + shellQuote(folder + outputTemplate())
             + u" --restrict-filenames -f "_s + shellQuote(formats)
             + u" --no-continue --youtube-skip-dash-manifest"_s;
     if (request.audio) {

@@ -37,7 +37,7 @@ DownloadRequest audioRequest()
 QStringList expectedArguments(const DownloadRequest &request)
 {
     QStringList arguments{u"-o"_s,
-                          folderWithSlash(request.folder) + templateText,
+                          folderWithSlash(request.folder).replace(u'%', u"%%"_s) + templateText,
                           u"--restrict-filenames"_s,
                           u"-f"_s,
                           request.formatIDs.isEmpty() ? u"best"_s : request.formatIDs.join(u','),
@@ -133,6 +133,12 @@ void tst_DownloadCommand::composedLine_data()
                     + middle + tail;
     request.folder = u"/v/"_s;
     QTest::newRow("folder ending with a slash") << request << head + codes + middle + tail;
+    request.folder = u"/v/50%/%(id)s"_s;
+    // A folder's "%" is doubled, or the downloader would expand "%(id)s" and write elsewhere.
+    QTest::newRow("percent signs in folder")
+            << request
+            << u"'/t/youtube-dl' -o '/v/50%%/%%(id)s/"_s + templateText
+                    + u"' --restrict-filenames -f '22,140'"_s + middle + tail;
     request.folder = u"/v"_s;
     request.address.clear();
     QTest::newRow("empty address") << request << head + codes + middle + u" -- ''"_s;
