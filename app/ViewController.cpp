@@ -91,6 +91,7 @@ ViewController::ViewController(QSettings &store, const QString &toolFolder, QWid
 
     connect(m_query, &FormatQuery::formatsListed, this, [this](const QList<formatYoutube> &formats) {
         m_model->appendFormats(formats);
+        m_ui->tableView->resizeColumnsToContents();
         setMessage(QString());
         updateControls();
     });
@@ -173,6 +174,7 @@ void ViewController::viewDidLoad(const QString &toolFolder)
 
     setMessage(QString());
     m_ui->progressBar->setValue(0);
+    m_ui->urlYoutube->setFocus();
 
     if (m_settings.seedIfAbsent()) {
         printLine(u"Les paramètres n'existent pas"_s);
