@@ -11,8 +11,15 @@ foreach(pair "youtube-dl=QUORVEL_DOWNLOADER" "ffmpeg=QUORVEL_FFMPEG" "ffprobe=QU
     string(REPLACE "=" ";" pair "${pair}")
     list(GET pair 0 name)
     list(GET pair 1 variable)
+    set(tool "${QUORVEL_TOOL_DIR}/${name}")
+    # A tool that is already there stays: the user may have put a newer one in its place.
+    # Only a missing tool or a dangling link is (re)made.
+    if(EXISTS "${tool}")
+        continue()
+    endif()
     if(${variable})
-        file(CREATE_LINK "${${variable}}" "${QUORVEL_TOOL_DIR}/${name}" SYMBOLIC)
+        file(REMOVE "${tool}")
+        file(CREATE_LINK "${${variable}}" "${tool}" SYMBOLIC)
     else()
         message(WARNING "${name} not found: the tool folder will lack it")
     endif()
