@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +16,7 @@
 #include "TestSupport.h"
 #include "app/ViewController.h"
 #include "catalogue/FormatList.h"
-#include "settings/Settings.h"
+#include "settings/preferenceViewController.h"
 #include "tools/ToolLookup.h"
 
 using namespace Qt::StringLiterals;
@@ -145,11 +146,11 @@ void tst_DownloadFlow::plainAndAudioDownloadsOfTheFixture()
         QVERIFY2(path.startsWith(target.path() + u'/'), qPrintable(path));
     }
 
-    // Audio download of the audio format with the stored settings: mp3, quality 5, keep.
-    Settings settings(*store);
-    settings.setAudioFormat(u"mp3"_s);
-    settings.setAudioQuality(5);
-    settings.setAudioPreserveVideo(1);
+    // Audio download with the settings changed in the Preferences window: mp3, 5, keep.
+    preferenceViewController preferences(*store);
+    preferences.findChild<QComboBox *>(u"formatComboBox"_s)->setCurrentText(u"mp3"_s);
+    preferences.findChild<QLineEdit *>(u"qualityTextField"_s)->setText(u"5"_s);
+    preferences.okButton();
     QTemporaryDir audioTarget;
     window.setFolderChooser([&audioTarget](QWidget *) { return audioTarget.path(); });
     formatList().clear();

@@ -8,40 +8,17 @@
 #include <QTest>
 
 #include "TestSupport.h"
-#include "download/DownloadCommand.h"
 #include "settings/Settings.h"
 #include "settings/preferenceViewController.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-struct Stored
-{
-    QString format;
-    QString quality;
-    QString preserveVideo;
-    friend bool operator==(const Stored &, const Stored &) = default;
-};
-
-Stored stored(QSettings &store)
-{
-    store.sync();
-    return {store.value(u"AudioFormat"_s).toString(), store.value(u"AudioQuality"_s).toString(),
-            store.value(u"AudioPreserveVideo"_s).toString()};
-}
-
-char *toString(const Stored &value)
-{
-    return QTest::toString(value.format + u" | "_s + value.quality + u" | "_s
-                           + value.preserveVideo);
-}
-} // namespace
 
 class tst_preferenceViewController final : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void init();
     void firstOpeningShowsSeededValues();
     void okStoresWhatTheControlsHold_data();
     void okStoresWhatTheControlsHold();
@@ -49,19 +26,36 @@ private slots:
     void cancelAndCloseStoreNothing();
     void qualityFieldRefusesWhatItCannotHold();
     void handEditedValuesOpenWithSeededOnes();
-    void nextAudioDownloadUsesNewSettings();
+
+private:
+    template<typename T> T *control(const QString &name) { return m_window->findChild<T *>(name); }
+    // The three stored values as the store's text, as the settings file would hold them.
+    QStringList stored();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QSettings> m_store;
+    std::unique_ptr<preferenceViewController> m_window;
 };
+
+void tst_preferenceViewController::init()
+{
+    QFile::remove(m_dir.filePath(u"settings.ini"_s));
+    m_store = TestSupport::makeSettings(m_dir);
+    Settings(*m_store).seedIfAbsent();
+    m_window = std::make_unique<preferenceViewController>(*m_store);
+    m_window->show();
+}
+
+QStringList tst_preferenceViewController::stored()
+{
+    m_store->sync();
+    return {m_store->value(u"AudioFormat"_s).toString(), m_store->value(u"AudioQuality"_s).toString(),
+            m_store->value(u"AudioPreserveVideo"_s).toString()};
+}
 
 void tst_preferenceViewController::firstOpeningShowsSeededValues()
 {
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    Settings(*store).seedIfAbsent();
-    preferenceViewController window(*store);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-    auto *combo = window.findChild<QComboBox *>(u"formatComboBox"_s);
+    auto *combo = control<QComboBox>(u"formatComboBox"_s);
     QCOMPARE(combo->currentText(), u"best"_s);
     QStringList offered;
     for (int index = 0; index < combo->count(); ++index) {
@@ -69,25 +63,25 @@ void tst_preferenceViewController::firstOpeningShowsSeededValues()
     }
     QCOMPARE(offered, (QStringList{u"best"_s, u"aac"_s, u"flac"_s, u"mp3"_s, u"m4a"_s, u"opus"_s,
                                    u"vorbis"_s, u"wav"_s}));
-    QCOMPARE(window.findChild<QLineEdit *>(u"qualityTextField"_s)->text(), u"0"_s);
-    QVERIFY(window.findChild<QCheckBox *>(u"preserveVideoButton"_s)->isChecked());
-    QCOMPARE(window.windowTitle(), u"Preferences"_s);
+    QCOMPARE(control<QLineEdit>(u"qualityTextField"_s)->text(), u"0"_s);
+    QVERIFY(control<QCheckBox>(u"preserveVideoButton"_s)->isChecked());
+    QCOMPARE(m_window->windowTitle(), u"Preferences"_s);
 }
 
 void tst_preferenceViewController::okStoresWhatTheControlsHold_data()
 {
-    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("format"); // typed; empty: left as loaded
     QTest::addColumn<QString>("quality");
     QTest::addColumn<bool>("keepVideo");
-    QTest::addColumn<Stored>("expected");
+    QTest::addColumn<QStringList>("expected");
     QTest::newRow("unchanged") << QString() << QString() << true
-                               << Stored{u"best"_s, u"0"_s, u"1"_s};
+                               << QStringList{u"best"_s, u"0"_s, u"1"_s};
     QTest::newRow("listed format, 128") << u"mp3"_s << u"128"_s << true
-                                        << Stored{u"mp3"_s, u"128"_s, u"1"_s};
+                                        << QStringList{u"mp3"_s, u"128"_s, u"1"_s};
     QTest::newRow("typed format, negative") << u"alac; touch x"_s << u"-3"_s << false
-                                            << Stored{u"alac; touch x"_s, u"-3"_s, u"0"_s};
+                                            << QStringList{u"alac; touch x"_s, u"-3"_s, u"0"_s};
     QTest::newRow("smallest 32-bit") << u"opus"_s << u"-2147483648"_s << false
-                                     << Stored{u"opus"_s, u"-2147483648"_s, u"0"_s};
+                                     << QStringList{u"opus"_s, u"-2147483648"_s, u"0"_s};
 }
 
 void tst_preferenceViewController::okStoresWhatTheControlsHold()
@@ -95,28 +89,20 @@ void tst_preferenceViewController::okStoresWhatTheControlsHold()
     QFETCH(QString, format);
     QFETCH(QString, quality);
     QFETCH(bool, keepVideo);
-    QFETCH(Stored, expected);
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    Settings(*store).seedIfAbsent();
-    preferenceViewController window(*store);
-    window.show();
+    QFETCH(QStringList, expected);
+    const auto type = [](QLineEdit *field, const QString &text) {
+        if (!text.isEmpty()) {
+            field->selectAll();
+            QTest::keyClicks(field, text);
+        }
+    };
+    type(control<QComboBox>(u"formatComboBox"_s)->lineEdit(), format);
+    type(control<QLineEdit>(u"qualityTextField"_s), quality);
+    control<QCheckBox>(u"preserveVideoButton"_s)->setChecked(keepVideo);
+    QTest::mouseClick(control<QPushButton>(u"okButton"_s), Qt::LeftButton);
 
-    if (!format.isEmpty()) {
-        auto *combo = window.findChild<QComboBox *>(u"formatComboBox"_s);
-        combo->lineEdit()->selectAll();
-        QTest::keyClicks(combo->lineEdit(), format);
-    }
-    if (!quality.isEmpty()) {
-        auto *field = window.findChild<QLineEdit *>(u"qualityTextField"_s);
-        field->selectAll();
-        QTest::keyClicks(field, quality);
-    }
-    window.findChild<QCheckBox *>(u"preserveVideoButton"_s)->setChecked(keepVideo);
-    QTest::mouseClick(window.findChild<QPushButton *>(u"okButton"_s), Qt::LeftButton);
-
-    QVERIFY(!window.isVisible());
-    QCOMPARE(stored(*store), expected);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(stored(), expected);
 }
 
 void tst_preferenceViewController::cancelAndCloseStoreNothing_data()
@@ -129,95 +115,45 @@ void tst_preferenceViewController::cancelAndCloseStoreNothing_data()
 void tst_preferenceViewController::cancelAndCloseStoreNothing()
 {
     QFETCH(bool, byCloseButton);
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    Settings settings(*store);
-    settings.setAudioFormat(u"flac"_s);
-    settings.setAudioQuality(7);
-    settings.setAudioPreserveVideo(0);
-    const Stored before = stored(*store);
-
-    preferenceViewController window(*store);
-    window.show();
-    window.findChild<QComboBox *>(u"formatComboBox"_s)->setCurrentText(u"wav"_s);
-    window.findChild<QLineEdit *>(u"qualityTextField"_s)->setText(u"320"_s);
-    window.findChild<QCheckBox *>(u"preserveVideoButton"_s)->setChecked(true);
+    const QStringList before = stored();
+    control<QComboBox>(u"formatComboBox"_s)->setCurrentText(u"wav"_s);
+    control<QLineEdit>(u"qualityTextField"_s)->setText(u"320"_s);
+    control<QCheckBox>(u"preserveVideoButton"_s)->setChecked(false);
     if (byCloseButton) {
-        window.close();
+        m_window->close();
     } else {
-        QTest::mouseClick(window.findChild<QPushButton *>(u"cancelButton"_s), Qt::LeftButton);
+        QTest::mouseClick(control<QPushButton>(u"cancelButton"_s), Qt::LeftButton);
     }
-    QVERIFY(!window.isVisible());
-    QCOMPARE(stored(*store), before);
+    QVERIFY(!m_window->isVisible());
+    QCOMPARE(stored(), before);
 }
 
 void tst_preferenceViewController::qualityFieldRefusesWhatItCannotHold()
 {
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    Settings(*store).seedIfAbsent();
-    preferenceViewController window(*store);
-    window.show();
-    auto *field = window.findChild<QLineEdit *>(u"qualityTextField"_s);
-    auto *ok = window.findChild<QPushButton *>(u"okButton"_s);
-
+    auto *field = control<QLineEdit>(u"qualityTextField"_s);
+    auto *ok = control<QPushButton>(u"okButton"_s);
     field->selectAll();
     QTest::keyClicks(field, u"12abc"_s);
     QCOMPARE(field->text(), u"12"_s);
-    field->selectAll();
-    QTest::keyClicks(field, u"99999999999"_s);
-    // Beyond 32 bits: the eleventh digit is refused and OK waits for a value it can store.
-    QCOMPARE(field->text(), u"9999999999"_s);
-    QVERIFY(!ok->isEnabled());
-    // An empty field or a lone sign is no number: OK waits, nothing is stored as 0.
-    field->clear();
-    QVERIFY(!ok->isEnabled());
-    QTest::keyClicks(field, u"-"_s);
-    QVERIFY(!ok->isEnabled());
+    // Beyond 32 bits, an empty field or a lone sign: no value to store, and OK waits.
+    for (const auto &text : {u"99999999999"_s, QString(), u"-"_s}) {
+        field->clear();
+        QTest::keyClicks(field, text);
+        QVERIFY2(!ok->isEnabled(), qPrintable(field->text()));
+    }
     QTest::keyClicks(field, u"5"_s);
     QVERIFY(ok->isEnabled());
 }
 
 void tst_preferenceViewController::handEditedValuesOpenWithSeededOnes()
 {
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    store->setValue(u"AudioFormat"_s, u"mp3"_s);
-    store->setValue(u"AudioQuality"_s, u"abc"_s);
-    store->setValue(u"AudioPreserveVideo"_s, u"maybe"_s);
-    preferenceViewController window(*store);
-    window.show();
-    QCOMPARE(window.findChild<QComboBox *>(u"formatComboBox"_s)->currentText(), u"mp3"_s);
-    QCOMPARE(window.findChild<QLineEdit *>(u"qualityTextField"_s)->text(), u"0"_s);
-    QVERIFY(window.findChild<QCheckBox *>(u"preserveVideoButton"_s)->isChecked());
-}
-
-void tst_preferenceViewController::nextAudioDownloadUsesNewSettings()
-{
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    Settings settings(*store);
-    settings.seedIfAbsent();
-    preferenceViewController window(*store);
-    window.show();
-    window.findChild<QComboBox *>(u"formatComboBox"_s)->setCurrentText(u"opus"_s);
-    window.findChild<QLineEdit *>(u"qualityTextField"_s)->setText(u"160"_s);
-    window.findChild<QCheckBox *>(u"preserveVideoButton"_s)->setChecked(false);
-    window.okButton();
-
-    DownloadRequest request;
-    request.youtubeDLPath = u"/tools/youtube-dl"_s;
-    request.ffmpegPath = u"/tools/ffmpeg"_s;
-    request.folder = u"/videos"_s;
-    request.address = u"http://127.0.0.1/v"_s;
-    request.audio = true;
-    request.audioFormat = settings.audioFormat();
-    request.audioQuality = settings.audioQuality();
-    request.audioPreserveVideo = settings.audioPreserveVideo();
-    const QString command = composeDownloadCommand(request);
-    QVERIFY2(command.contains(u"--audio-format 'opus' --audio-quality '160k'"_s),
-             qPrintable(command));
-    QVERIFY(!command.contains(u" -k"_s));
+    m_store->setValue(u"AudioFormat"_s, u"mp3"_s);
+    m_store->setValue(u"AudioQuality"_s, u"abc"_s);
+    m_store->setValue(u"AudioPreserveVideo"_s, u"maybe"_s);
+    m_window = std::make_unique<preferenceViewController>(*m_store);
+    QCOMPARE(control<QComboBox>(u"formatComboBox"_s)->currentText(), u"mp3"_s);
+    QCOMPARE(control<QLineEdit>(u"qualityTextField"_s)->text(), u"0"_s);
+    QVERIFY(control<QCheckBox>(u"preserveVideoButton"_s)->isChecked());
 }
 
 QTEST_MAIN(tst_preferenceViewController)

@@ -17,7 +17,6 @@ private slots:
     void presentFormatKeepsOtherKeysAbsent();
     void handEditedValuesFallBackToSeeded_data();
     void handEditedValuesFallBackToSeeded();
-    void storedValuesSurviveReopening();
 };
 
 void tst_Settings::firstLaunchSeedsThenLaterLaunchesLeaveValues()
@@ -83,23 +82,6 @@ void tst_Settings::handEditedValuesFallBackToSeeded()
         QCOMPARE(settings.audioPreserveVideo(), 1);
         QCOMPARE(settings.audioQuality(), 128);
     }
-}
-
-void tst_Settings::storedValuesSurviveReopening()
-{
-    QTemporaryDir dir;
-    {
-        auto store = TestSupport::makeSettings(dir);
-        Settings settings(*store);
-        settings.setAudioFormat(u"vorbis"_s);
-        settings.setAudioQuality(-2147483647 - 1);
-        settings.setAudioPreserveVideo(-1);
-    }
-    auto store = TestSupport::makeSettings(dir);
-    const Settings settings(*store);
-    QCOMPARE(settings.audioFormat(), u"vorbis"_s);
-    QCOMPARE(settings.audioQuality(), -2147483647 - 1);
-    QCOMPARE(settings.audioPreserveVideo(), -1);
 }
 
 QTEST_GUILESS_MAIN(tst_Settings)
