@@ -221,6 +221,11 @@ void ViewController::setQuitConfirmation(QuitConfirmation confirmation)
     m_quitConfirmation = std::move(confirmation);
 }
 
+void ViewController::setQueryTimeout(std::chrono::milliseconds timeout)
+{
+    m_query->setTimeout(timeout);
+}
+
 void ViewController::setAddress(const QString &address)
 {
     m_ui->urlYoutube->setText(address);

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -47,6 +48,8 @@ public:
 
     void setFolderChooser(FolderChooser chooser);
     void setQuitConfirmation(QuitConfirmation confirmation);
+    /// A format query still running after this time is stopped (120 seconds unless set).
+    void setQueryTimeout(std::chrono::milliseconds timeout);
     /// Puts an address into the address field (an address handed over on the command line).
     void setAddress(const QString &address);
 
