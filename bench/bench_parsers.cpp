@@ -1,0 +1,216 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+//
+// Throughput of the two line parsers: the format listing, and the download monitor fed the
+// way the runner feeds it (fresh chunks of a fixed size, lines split anywhere).
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include <benchmark/benchmark.h>
+
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QFile>
+#include <QObject>
+#include <QString>
+
+#include "catalogue/FormatListing.h"
+#include "download/DownloadOutputMonitor.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+constexpr qsizetype listingLineCount = 10'000;
+constexpr qsizetype logLineCount = 1'000'000;
+
+QByteArray readRecording(const QString &name)
+{
+    QFile file(QStringLiteral(QUORVEL_TEST_DATA_DIR) + u'/' + name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "cannot read %s\n", qPrintable(file.fileName()));
+        std::exit(EXIT_FAILURE);
+    }
+    return file.readAll();
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The lines the monitor sees: pieces between LF, CR LF or a lone CR, empty ones left out.
+qsizetype countLines(const QByteArray &text)
+{
+    qsizetype lines = 0;
+    bool inLine = false;
+    for (const char c : text) {
+        if (c == '\n' || c == '\r') {
+            lines += inLine ? 1 : 0;
+            inLine = false;
+        } else {
+            inLine = true;
+        }
+    }
+    return lines + (inLine ? 1 : 0);
+}
+
+// A listing of a page with very many formats: the preamble and table head of the recorded
+// YouTube listing, then the table rows of every recorded listing (format lines and the
+// storyboard rows that are no format) in turn, up to the line count.
+const QByteArray &longListing()
+{
+    static const QByteArray listing = [] {
+        QByteArrayList preamble;
+        QByteArrayList rows;
+        bool inTable = false;
+        for (const QByteArray &line :
+             readRecording(u"listing-ytdlp-youtube-box.txt"_s).split('\n')) {
+            if (line.isEmpty()) {
+                continue;
+            }
+            if (!inTable) {
+                preamble << line;
+                // The row of box-drawing characters under the column heads ends the head.
+                inTable = line.startsWith("\xe2\x94\x80");
+            } else {
+                rows << line;
+            }
+        }
+        for (const QString &name :
+             {u"listing-youtube-dl-columns.txt"_s, u"listing-ytdlp-dash-fixture.txt"_s}) {
+            for (const QByteArray &line : readRecording(name).split('\n')) {
+                if (!line.isEmpty() && isDigit(line.front())) {
+                    rows << line;
+                }
+            }
+        }
+        QByteArray text = preamble.join('\n') + '\n';
+        for (qsizetype i = 0; i < listingLineCount - preamble.size(); ++i) {
+            text += rows.at(i % rows.size()) + '\n';
+        }
+        return text;
+    }();
+    return listing;
+}
+
+// A plain download of a large two-format presentation, shaped like the recorded one: per
+// format a fragment count, the destination and a long run of progress lines rewritten
+// with CR, closed by the final line; formats repeat up to the line count.
+const QByteArray &stretchedDownloadLog()
+{
+    static const QByteArray log = [] {
+        constexpr int fragments = 120;
+        constexpr qsizetype progressLinesPerFile = 99'997;
+        const QByteArrayList destinations = {
+            "/home/user/Vid\xc3\xa9os/large137137_-_1280x720_DASH_video.mp4",
+            "/home/user/Vid\xc3\xa9os/large140140_-_audio_only_DASH_audio.m4a",
+        };
+        QByteArray text;
+        qsizetype lines = 0;
+        char line[160];
+        for (qsizetype file = 0; lines < logLineCount; ++file) {
+            text += "[dashsegments] Total fragments: " + QByteArray::number(fragments) + '\n';
+            text += "[download] Destination: " + destinations.at(file % destinations.size()) + '\n';
+            lines += 2;
+            for (qsizetype i = 0; i < progressLinesPerFile && lines < logLineCount - 1; ++i) {
+                const double percent = 100.0 * static_cast<double>(i) / progressLinesPerFile;
+                const int fragment = static_cast<int>(i * fragments / progressLinesPerFile);
+                std::snprintf(line, sizeof line,
+                              "\r[download] %5.1f%% of ~ 229.37MiB at %7.2fMiB/s ETA 00:%02d "
+                              "(frag %d/%d)",
+                              percent, 40.0 + static_cast<double>(i % 4000) / 100.0,
+                              static_cast<int>(59 - i % 60), fragment, fragments);
+                text += line;
+                ++lines;
+            }
+            text += "\r[download] 100% of  229.37MiB in 00:00:03 at 68.12MiB/s               \n";
+            ++lines;
+        }
+        return text;
+    }();
+    return log;
+}
+
+// The two recorded download logs verbatim, repeated: few progress lines per file, so the
+// destination and error lines (decoded and handed on) weigh much more than in a long run.
+const QByteArray &repeatedRecordedLog()
+{
+    static const QByteArray log = [] {
+        const QByteArray recording = readRecording(u"download-plain-137-140.log"_s)
+            + readRecording(u"download-audio-mp3-137-140.log"_s);
+        const qsizetype linesPerCopy = countLines(recording);
+        return recording.repeated((logLineCount + linesPerCopy - 1) / linesPerCopy);
+    }();
+    return log;
+}
+
+void parseListing(benchmark::State &state)
+{
+    const QByteArray &listing = longListing();
+    qsizetype formats = 0;
+    for ([[maybe_unused]] auto _ : state) {
+        const QList<formatYoutube> records = parseFormatListing(listing);
+        formats = records.size();
+        benchmark::DoNotOptimize(records.constData());
+    }
+    const auto lines = static_cast<double>(countLines(listing));
+    state.counters["lines"] = lines;
+    state.counters["formats"] = static_cast<double>(formats);
+    state.counters["lines/s"] = benchmark::Counter(lines * static_cast<double>(state.iterations()),
+                                                   benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(state.iterations() * listing.size());
+}
+
+// Each chunk is a fresh copy, as QProcess::readAllStandardOutput() hands it to the runner,
+// and the signals reach a receiver, as they reach the runner.
+void feedMonitor(benchmark::State &state, const QByteArray &log)
+{
+    const auto chunkSize = static_cast<qsizetype>(state.range(0));
+    DownloadOutputMonitor monitor;
+    QObject receiver;
+    double percent = 0.0;
+    qsizetype progressCount = 0;
+    qsizetype destinationCount = 0;
+    QObject::connect(&monitor, &DownloadOutputMonitor::progressChanged, &receiver,
+                     [&](double value) {
+                         percent = value;
+                         ++progressCount;
+                     });
+    QObject::connect(&monitor, &DownloadOutputMonitor::destinationAnnounced, &receiver,
+                     [&](const QString &path) { destinationCount += path.isEmpty() ? 0 : 1; });
+
+    for ([[maybe_unused]] auto _ : state) {
+        for (qsizetype offset = 0; offset < log.size(); offset += chunkSize) {
+            monitor.feed(
+                QByteArray(log.constData() + offset, std::min(chunkSize, log.size() - offset)));
+        }
+        monitor.finish();
+    }
+    benchmark::DoNotOptimize(percent);
+    const auto lines = static_cast<double>(countLines(log));
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["lines"] = lines;
+    state.counters["progress"] = static_cast<double>(progressCount) / iterations;
+    state.counters["destinations"] = static_cast<double>(destinationCount) / iterations;
+    state.counters["lines/s"] = benchmark::Counter(lines * iterations, benchmark::Counter::kIsRate);
+    state.SetBytesProcessed(state.iterations() * log.size());
+}
+
+void monitorStretchedLog(benchmark::State &state)
+{
+    feedMonitor(state, stretchedDownloadLog());
+}
+
+void monitorRecordedLog(benchmark::State &state)
+{
+    feedMonitor(state, repeatedRecordedLog());
+}
+} // namespace
+
+BENCHMARK(parseListing)->Unit(benchmark::kMillisecond);
+// 4 KiB: a downloader writing line by line; 64 KiB: a full pipe read at once.
+BENCHMARK(monitorStretchedLog)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);
+BENCHMARK(monitorRecordedLog)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# SPDX-FileCopyrightText: 2026 Quorvel developers
+# SPDX-License-Identifier: MIT
+#
+# bench/run.sh: installs what is missing (Google Benchmark included), builds the benchmarks
+# in ./build-bench (Release) and runs them all, printing their figures. Nothing is asserted;
+# no test or CI stage runs this.
+set -euo pipefail
+
+# shellcheck source=scripts/setup.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/setup.sh"
+cd "$QUORVEL_ROOT"
+
+readonly BUILD_DIR="$QUORVEL_ROOT/build-bench"
+
+install_packages "${QUORVEL_PACKAGES[@]}" libbenchmark-dev
+use_utf8_locale
+configure_and_build "$BUILD_DIR" Release -DQUORVEL_BUILD_BENCHMARKS=ON -DQUORVEL_BUILD_TESTS=OFF
+
+# Other work on the machine shows in every figure: say how busy it was.
+say "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+
+say "Parser and monitor throughput"
+"$BUILD_DIR/bench/bench_parsers" --benchmark_counters_tabular=true
+
+say "Overhead of a download through Quorvel, responsiveness"
+# The runner's log lines (arguments, removals) are no figures: left out, errors kept.
+"$BUILD_DIR/bench/bench_overhead" 2> >(grep -v '^quorvel: ' >&2)
+
+say "Start-up"
+"$BUILD_DIR/bench/bench_startup"
