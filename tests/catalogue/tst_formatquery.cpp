@@ -7,12 +7,10 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
 #include "DashFixture.h"
 #include "TestSupport.h"
 #include "catalogue/FormatQuery.h"
-#include "catalogue/FormatTableModel.h"
 #include "tools/ShellCommand.h"
 #include "tools/ToolLookup.h"
 
@@ -20,67 +18,40 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int queryTimeoutMilliseconds = 120'000;
-
-QString downloader()
-{
-    return resourcePath(QStringView(downloaderToolName).toString(), TestSupport::toolFolder())
-        .value_or(QString());
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QStringList idsOf(const QList<formatYoutube> &formats)
+QByteArray quoted(const QString &path)
 {
-    QStringList ids;
-    for (const formatYoutube &format : formats) {
-        ids.append(format.formatID);
-    }
-    return ids;
+    return shellQuote(path).toUtf8();
 }
 
-// Both possible ends of a query, recorded.
-struct QueryEnd
+// Runs one query to its end: "[codes]" for a listing, "failed: <message>" otherwise.
+QString runQuery(FormatQuery &query, const QString &tool, const QString &address)
 {
-    explicit QueryEnd(FormatQuery &query)
-        : listed(&query, &FormatQuery::formatsListed), failed(&query, &FormatQuery::failed)
-    {
+    QSignalSpy listed(&query, &FormatQuery::formatsListed);
+    QSignalSpy failed(&query, &FormatQuery::failed);
+    query.start(tool, address);
+    if (!query.isRunning()) {
+        return u"not asynchronous"_s;
     }
-    bool wait()
-    {
-        return QTest::qWaitFor([this] { return listed.size() + failed.size() > 0; },
-                               queryTimeoutMilliseconds);
+    if (!QTest::qWaitFor([&] { return !listed.isEmpty() || !failed.isEmpty(); }, 120'000)) {
+        return u"no end"_s;
     }
-    QList<formatYoutube> formats() const
-    {
-        return listed.isEmpty() ? QList<formatYoutube>()
-                                : listed.at(0).at(0).value<QList<formatYoutube>>();
+    if (query.isRunning() || listed.size() + failed.size() != 1) {
+        return u"unclear end"_s;
     }
-    QString message() const { return failed.isEmpty() ? QString() : failed.at(0).at(0).toString(); }
-
-    QSignalSpy listed;
-    QSignalSpy failed;
-};
-
-// A stand-in downloader that writes its pid and that of a child, then waits for ever.
-QByteArray hangingScript(const QTemporaryDir &dir, bool ignoresTermination)
-{
-    QByteArray body = "#!/bin/sh\n";
-    if (ignoresTermination) {
-        body += "trap '' TERM\n";
+    if (!failed.isEmpty()) {
+        return u"failed: "_s + failed.at(0).at(0).toString();
     }
-    body += "echo $$ > " + shellQuote(dir.filePath(u"shell.pid"_s)).toUtf8()
-        + "\n"
-          "sleep 300 &\n"
-          "echo $! > "
-        + shellQuote(dir.filePath(u"child.pid"_s)).toUtf8()
-        + "\n"
-          "while :; do wait; done\n";
-    return body;
+    QStringList ids;
+    for (const formatYoutube &format : listed.at(0).at(0).value<QList<formatYoutube>>()) {
+        ids.append(format.formatID);
+    }
+    return u'[' + ids.join(u' ') + u']';
 }
 
 } // namespace
@@ -90,295 +61,140 @@ class tst_FormatQuery final : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
-    void fixtureFormatsReachTheTable();
-    void unreachableAddressReportsTheError();
-    void hostileAddressRunsNothing_data();
-    void hostileAddressRunsNothing();
-    void addressReachesTheDownloaderAsOneWord_data();
-    void addressReachesTheDownloaderAsOneWord();
+    void realDownloader();
     void outcome_data();
     void outcome();
-    void downloaderThatCannotStart_data();
-    void downloaderThatCannotStart();
-    void timeoutEndsTheWholeGroup_data();
-    void timeoutEndsTheWholeGroup();
-    void destructionEndsTheWholeGroup_data();
-    void destructionEndsTheWholeGroup();
-
-private:
-    std::unique_ptr<DashFixture> m_fixture;
+    void stopEndsTheWholeGroup_data();
+    void stopEndsTheWholeGroup();
 };
 
-void tst_FormatQuery::initTestCase()
+void tst_FormatQuery::realDownloader()
 {
-    QVERIFY2(!downloader().isEmpty(), "no downloader in the tool folder");
-    m_fixture = std::make_unique<DashFixture>();
-    QVERIFY2(m_fixture->isValid(), qPrintable(m_fixture->errorString()));
-}
-
-void tst_FormatQuery::fixtureFormatsReachTheTable()
-{
-    QList<formatYoutube> list;
-    FormatTableModel model(list);
+    const auto downloader = resourcePath(u"youtube-dl"_s, TestSupport::toolFolder());
+    QVERIFY(downloader);
+    DashFixture fixture;
+    QVERIFY2(fixture.isValid(), qPrintable(fixture.errorString()));
     FormatQuery query;
-    connect(&query, &FormatQuery::formatsListed, &model, &FormatTableModel::appendFormats);
-
-    // The event loop must keep turning while the downloader works.
-    int ticksDuringQuery = 0;
-    QTimer ticker;
-    ticker.setInterval(10);
-    connect(&ticker, &QTimer::timeout, this, [&] {
-        if (query.isRunning()) {
-            ++ticksDuringQuery;
-        }
-    });
-    ticker.start();
-
-    // Two queries: the second one's records come after the first one's.
-    for (int run = 1; run <= 2; ++run) {
-        QueryEnd end(query);
-        query.start(downloader(), m_fixture->manifestUrl());
-        QVERIFY(query.isRunning());
-        QVERIFY(end.wait());
-        QCOMPARE(end.failed.size(), 0);
-        QCOMPARE(end.listed.size(), 1);
-        QVERIFY(!query.isRunning());
-    }
-    QVERIFY(ticksDuringQuery > 0);
-    QCOMPARE(idsOf(list), (QStringList {u"140"_s, u"137"_s, u"140"_s, u"137"_s}));
-    QCOMPARE(list.at(1).codec, u" mp4 "_s);
-    QCOMPARE(list.at(1).dimension, u"320x240"_s);
-    QCOMPARE(model.rowCount(), 4);
-}
-
-void tst_FormatQuery::unreachableAddressReportsTheError()
-{
-    FormatQuery query;
-    QueryEnd end(query);
-    query.start(downloader(), m_fixture->missingUrl());
-    QVERIFY(end.wait());
-    QCOMPARE(end.listed.size(), 0);
-    QCOMPARE(end.failed.size(), 1);
-    QVERIFY2(end.message().contains(u"HTTP Error 404"_s), qPrintable(end.message()));
-    QVERIFY2(!end.message().startsWith(u"ERROR"_s), qPrintable(end.message()));
-}
-
-void tst_FormatQuery::hostileAddressRunsNothing_data()
-{
-    QTest::addColumn<QString>("address");
-    // %1: an absolute path in the test's folder; "ran" lands in the working folder.
-    QTest::newRow("command substitution") << u"$(touch ran %1)"_s;
-    QTest::newRow("command list") << u"; touch ran %1"_s;
-    QTest::newRow("option") << u"--exec=touch ran %1"_s;
-    QTest::newRow("backticks") << u"`touch ran %1`"_s;
-}
-
-void tst_FormatQuery::hostileAddressRunsNothing()
-{
-    QFETCH(QString, address);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    address = address.arg(dir.filePath(u"created"_s));
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-
-    FormatQuery query;
-    QueryEnd end(query);
-    query.start(downloader(), address);
-    const bool ended = end.wait();
-    QDir::setCurrent(previous);
-    QVERIFY(ended);
-
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
-    // The downloader quotes back the address it was given: it arrived as data, in one piece.
-    QCOMPARE(end.failed.size(), 1);
-    QVERIFY2(end.message().contains(address), qPrintable(end.message()));
-}
-
-void tst_FormatQuery::addressReachesTheDownloaderAsOneWord_data()
-{
-    QTest::addColumn<QString>("address");
-    QTest::newRow("plain") << u"http://127.0.0.1:1/watch?v=a&list=b"_s;
-    QTest::newRow("command substitution") << u"$(touch ran)"_s;
-    QTest::newRow("backticks") << u"`touch ran`"_s;
-    QTest::newRow("command list") << u"x; touch ran && touch ran | touch ran"_s;
-    QTest::newRow("option") << u"--exec=touch ran"_s;
-    QTest::newRow("apostrophes and quotes") << u"it's \"quoted\" '' \\'"_s;
-    QTest::newRow("blanks kept") << u"  two  words\t"_s;
-    QTest::newRow("newline") << u"a\ntouch ran"_s;
-    QTest::newRow("variables and globs") << u"$HOME * ~"_s;
-    QTest::newRow("empty") << QString();
-}
-
-void tst_FormatQuery::addressReachesTheDownloaderAsOneWord()
-{
-    QFETCH(QString, address);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // The tool's own path needs quoting too.
-    QVERIFY(QDir(dir.path()).mkdir(u"tool folder's"_s));
-    const QString argumentsFile = dir.filePath(u"arguments"_s);
-    QTemporaryDir toolDir(dir.filePath(u"tool folder's/XXXXXX"_s));
-    const QString tool = TestSupport::writeScript(toolDir, u"youtube-dl"_s,
-                                                  "#!/bin/sh\nprintf '%s\\0' \"$@\" > "
-                                                      + shellQuote(argumentsFile).toUtf8()
-                                                      + "\necho '18 mp4 640x360 note'\n");
-    QVERIFY(!tool.isEmpty());
-    const QString previous = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-
-    FormatQuery query;
-    QueryEnd end(query);
-    query.start(tool, address);
-    const bool ended = end.wait();
-    QDir::setCurrent(previous);
-    QVERIFY(ended);
-
-    QCOMPARE(idsOf(end.formats()), QStringList {u"18"_s});
-    QByteArray recorded = readFile(argumentsFile);
-    QVERIFY(recorded.endsWith('\0'));
-    recorded.chop(1);
-    QStringList arguments;
-    for (const QByteArray &argument : recorded.split('\0')) {
-        arguments.append(QString::fromUtf8(argument));
-    }
-    QCOMPARE(arguments, (QStringList {u"-F"_s, u"--"_s, address}));
-    QVERIFY(!QFile::exists(dir.filePath(u"ran"_s)));
+    // A second query on the same object starts afresh.
+    QCOMPARE(runQuery(query, *downloader, fixture.manifestUrl()), u"[140 137]"_s);
+    QCOMPARE(runQuery(query, *downloader, fixture.manifestUrl()), u"[140 137]"_s);
+    const QString failure = runQuery(query, *downloader, fixture.missingUrl());
+    QVERIFY2(failure.startsWith(u"failed: [generic] None: Unable to download webpage: HTTP "
+                                "Error 404"_s),
+             qPrintable(failure));
 }
 
 void tst_FormatQuery::outcome_data()
 {
-    QTest::addColumn<QByteArray>("script");
-    QTest::addColumn<QStringList>("ids");
-    // Empty: the query lists its formats (maybe none) instead of failing.
-    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QByteArray>("script"); // null: no tool at all
+    QTest::addColumn<bool>("executable");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("expected"); // the start of runQuery()'s text
+    const auto row = [](const char *name, const QByteArray &script, const QString &expected) {
+        QTest::newRow(name) << script << true << u"http://127.0.0.1:1/w?v=a&list=b"_s << expected;
+    };
+    const auto hostile = [](const char *name, const QString &address) {
+        QTest::newRow(name) << "echo '18 mp4'"_ba << true << address << u"[18]"_s;
+    };
 
-    QTest::newRow("listing") << QByteArray("printf 'banner\\n140 m4a x\\n137 mp4 1x1\\n'\n")
-                             << QStringList {u"140"_s, u"137"_s} << QString();
-    QTest::newRow("CR LF listing, error status")
-        << QByteArray("printf '140 m4a x\\r\\n137 mp4 1x1\\r\\n'\nexit 1\n")
-        << QStringList {u"140"_s, u"137"_s} << QString();
-    QTest::newRow("listing on the error channel")
-        << QByteArray("echo '18 mp4 640x360' >&2\n") << QStringList {u"18"_s} << QString();
-    QTest::newRow("nothing") << QByteArray("exit 0\n") << QStringList() << QString();
-    QTest::newRow("error") << QByteArray("echo 'WARNING: w'\necho 'ERROR: [generic] boom' >&2\n"
-                                         "exit 1\n")
-                           << QStringList() << u"[generic] boom"_s;
-    QTest::newRow("error beside formats")
-        << QByteArray("echo '18 mp4 640x360'\necho 'ERROR: partial'\n") << QStringList {u"18"_s}
-        << QString();
+    row("listing", "printf 'banner\\n140 m4a x\\n137 mp4 1x1\\n'", u"[140 137]"_s);
+    row("CR LF, error status", "printf '140 m4a\\r\\n137 mp4\\r\\n'\nexit 1", u"[140 137]"_s);
+    row("listing on the error channel", "echo '18 mp4 640x360' >&2", u"[18]"_s);
+    row("nothing", "exit 0", u"[]"_s);
+    row("error beside formats", "echo '18 mp4'\necho 'ERROR: partial'", u"[18]"_s);
+    const QString cannotStart = u"failed: Impossible de lancer le téléchargeur : "_s;
+    QTest::newRow("missing tool") << QByteArray() << true << QString() << cannotStart;
+    QTest::newRow("not executable") << "exit 0"_ba << false << QString() << cannotStart;
+    hostile("command substitution", u"$(touch ran)"_s);
+    hostile("backticks", u"`touch ran`"_s);
+    hostile("command list", u"x; touch ran && touch ran | touch ran"_s);
+    hostile("option", u"--exec=touch ran"_s);
+    hostile("quotes", u"it's \"quoted\" '' \\'"_s);
+    hostile("blanks, newline", u"  two  words\t\ntouch ran"_s);
+    hostile("variables and globs", u"$HOME * ~"_s);
+    hostile("empty", QString());
 }
 
 void tst_FormatQuery::outcome()
 {
     QFETCH(QByteArray, script);
-    QFETCH(QStringList, ids);
-    QFETCH(QString, failure);
+    QFETCH(bool, executable);
+    QFETCH(QString, address);
+    QFETCH(QString, expected);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString tool = TestSupport::writeScript(dir, u"youtube-dl"_s, "#!/bin/sh\n" + script);
-
+    // A stand-in that records its arguments, in a folder whose name needs quoting too.
+    QVERIFY(QDir(dir.path()).mkdir(u"tool folder's"_s));
+    const QString tool = dir.filePath(u"tool folder's/youtube-dl"_s);
+    const QString arguments = dir.filePath(u"arguments"_s);
+    if (!script.isNull()) {
+        const QByteArray record = "printf '%s\\0' \"$@\" > " + quoted(arguments) + '\n';
+        QCOMPARE(TestSupport::writeScript(dir, u"tool folder's/youtube-dl"_s,
+                                          "#!/bin/sh\n" + record + script),
+                 tool);
+        QVERIFY(executable || QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner));
+    }
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
     FormatQuery query;
-    QueryEnd end(query);
-    query.start(tool, u"http://127.0.0.1:1/"_s);
-    QVERIFY(end.wait());
-    QCOMPARE(end.listed.size() + end.failed.size(), 1);
-    QCOMPARE(idsOf(end.formats()), ids);
-    QCOMPARE(end.message(), failure);
-    QCOMPARE(end.failed.isEmpty(), failure.isEmpty());
+    const QString result = runQuery(query, tool, address);
+    QDir::setCurrent(previous);
+
+    QVERIFY2(result.startsWith(expected), qPrintable(result));
+    if (executable && !script.isNull()) {
+        QCOMPARE(readFile(arguments), "-F\0--\0"_ba + address.toUtf8() + '\0');
+    }
+    QVERIFY(!QFile::exists(dir.filePath(u"ran"_s)));
 }
 
-void tst_FormatQuery::downloaderThatCannotStart_data()
+void tst_FormatQuery::stopEndsTheWholeGroup_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("missing") << u"absent"_s;
-    QTest::newRow("not executable") << u"plain"_s;
-    QTest::newRow("a folder") << u"folder"_s;
-}
-
-void tst_FormatQuery::downloaderThatCannotStart()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QFile plain(dir.filePath(u"plain"_s));
-    QVERIFY(plain.open(QIODevice::WriteOnly));
-    plain.write("#!/bin/sh\necho '18 mp4 640x360'\n");
-    plain.close();
-    QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
-
-    FormatQuery query;
-    QueryEnd end(query);
-    query.start(dir.filePath(name), u"http://127.0.0.1:1/"_s);
-    QVERIFY(end.wait());
-    QCOMPARE(end.listed.size(), 0);
-    QCOMPARE(end.failed.size(), 1);
-    QVERIFY2(end.message().startsWith(u"Impossible de lancer le téléchargeur : "_s),
-             qPrintable(end.message()));
-}
-
-void tst_FormatQuery::timeoutEndsTheWholeGroup_data()
-{
+    QTest::addColumn<bool>("timeout"); // otherwise the query is destroyed
     QTest::addColumn<bool>("ignoresTermination");
-    QTest::newRow("ends when asked") << false;
-    QTest::newRow("ignores termination") << true;
+    QTest::newRow("timeout") << true << false;
+    QTest::newRow("timeout, SIGTERM ignored") << true << true;
+    QTest::newRow("destruction") << false << false;
+    QTest::newRow("destruction, SIGTERM ignored") << false << true;
 }
 
-void tst_FormatQuery::timeoutEndsTheWholeGroup()
+void tst_FormatQuery::stopEndsTheWholeGroup()
 {
+    QFETCH(bool, timeout);
     QFETCH(bool, ignoresTermination);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString tool
-        = TestSupport::writeScript(dir, u"youtube-dl"_s, hangingScript(dir, ignoresTermination));
-    const QString secondTool = TestSupport::writeScript(
-        dir, u"second"_s, "#!/bin/sh\ntouch " + shellQuote(dir.filePath(u"second ran"_s)).toUtf8());
-
-    FormatQuery query;
-    query.setTimeout(std::chrono::milliseconds(300));
-    QueryEnd end(query);
-    query.start(tool, u"http://127.0.0.1:1/"_s);
-    // A second start while the first query runs is ignored.
-    query.start(secondTool, u"http://127.0.0.1:1/"_s);
-    QVERIFY(end.wait());
-    QCOMPARE(end.listed.size(), 0);
-    QCOMPARE(end.failed.size(), 1);
-    QCOMPARE(end.message(), u"Délai dépassé : le téléchargeur ne répond pas"_s);
-    QVERIFY(!query.isRunning());
-
-    const qint64 shell = readFile(dir.filePath(u"shell.pid"_s)).trimmed().toLongLong();
-    const qint64 child = readFile(dir.filePath(u"child.pid"_s)).trimmed().toLongLong();
-    QVERIFY(shell > 0 && child > 0);
-    QVERIFY(!TestSupport::isProcessAlive(shell));
-    QTRY_VERIFY_WITH_TIMEOUT(!TestSupport::isProcessAlive(child), 30'000);
-    QVERIFY(!QFile::exists(dir.filePath(u"second ran"_s)));
-}
-
-void tst_FormatQuery::destructionEndsTheWholeGroup_data()
-{
-    timeoutEndsTheWholeGroup_data();
-}
-
-void tst_FormatQuery::destructionEndsTheWholeGroup()
-{
-    QFETCH(bool, ignoresTermination);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString tool
-        = TestSupport::writeScript(dir, u"youtube-dl"_s, hangingScript(dir, ignoresTermination));
-    const QString childFile = dir.filePath(u"child.pid"_s);
+    // A stand-in that starts a child and waits for ever; SIG_IGN passes on to the child.
+    const QString pids = dir.filePath(u"pids"_s);
+    const QString tool = TestSupport::writeScript(
+        dir, u"youtube-dl"_s,
+        "#!/bin/sh\n" + QByteArray(ignoresTermination ? "trap '' TERM\n" : "")
+            + "sleep 300 &\necho $$ $! > " + quoted(pids) + "\nwhile :; do wait; done\n");
+    const QString second = TestSupport::writeScript(
+        dir, u"second"_s, "#!/bin/sh\ntouch " + quoted(dir.filePath(u"second ran"_s)));
 
     auto query = std::make_unique<FormatQuery>();
-    QueryEnd end(*query);
+    query->setTimeout(std::chrono::milliseconds(timeout ? 1000 : 600'000));
+    QSignalSpy listed(query.get(), &FormatQuery::formatsListed);
+    QSignalSpy failed(query.get(), &FormatQuery::failed);
     query->start(tool, u"http://127.0.0.1:1/"_s);
-    QTRY_VERIFY_WITH_TIMEOUT(!readFile(childFile).trimmed().isEmpty(), 30'000);
-    const qint64 child = readFile(childFile).trimmed().toLongLong();
-    QVERIFY(TestSupport::isProcessAlive(child));
+    query->start(second, u"http://127.0.0.1:1/"_s); // ignored while the first one runs
+    QTRY_VERIFY_WITH_TIMEOUT(readFile(pids).endsWith('\n'), 30'000);
+    const QList<QByteArray> group = readFile(pids).trimmed().split(' ');
+    QCOMPARE(group.size(), 2);
 
-    query.reset();
-    QTRY_VERIFY_WITH_TIMEOUT(!TestSupport::isProcessAlive(child), 30'000);
-    QCOMPARE(end.listed.size() + end.failed.size(), 0);
+    if (timeout) {
+        QTRY_COMPARE_WITH_TIMEOUT(failed.size(), 1, 30'000);
+        QCOMPARE(failed.at(0).at(0).toString(), u"Délai dépassé : le téléchargeur ne répond pas"_s);
+        QVERIFY(!query->isRunning());
+    } else {
+        query.reset();
+    }
+    for (const QByteArray &pid : group) {
+        QTRY_VERIFY_WITH_TIMEOUT(!TestSupport::isProcessAlive(pid.toLongLong()), 30'000);
+    }
+    // A query that its owner destroys tells nothing.
+    QCOMPARE(listed.size() + failed.size(), timeout ? 1 : 0);
+    QVERIFY(!QFile::exists(dir.filePath(u"second ran"_s)));
 }
 
 QTEST_GUILESS_MAIN(tst_FormatQuery)
