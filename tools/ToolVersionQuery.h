@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -25,7 +26,10 @@ signals:
     void versionRead(const QString &version);
 
 private:
+    void readOutput();
     void processFinished();
+    void stop();
 
     QProcess *m_process = nullptr;
+    QByteArray m_firstLine;
 };
