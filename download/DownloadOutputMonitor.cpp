@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "download/DownloadOutputMonitor.h"
 
+#include <algorithm>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -12,6 +13,9 @@ namespace {
 constexpr QByteArrayView destinationMarker("[download] Destination: ");
 constexpr QByteArrayView progressMarker("[download] ");
 constexpr QByteArrayView errorPrefix("ERROR:");
+// Only the start of a longer line is examined (a destination is a path, a few KiB at
+// most), so that a downloader writing without line ends costs no memory.
+constexpr qsizetype lineLimit = 64 * 1024;
 
 bool isBlank(char c)
 {
@@ -83,6 +87,9 @@ void DownloadOutputMonitor::feed(const QByteArray &chunk)
     const char *data = chunk.constData();
     const qsizetype size = chunk.size();
     qsizetype position = 0;
+    const auto keep = [this](const char *from, qsizetype count) {
+        m_pending.append(from, std::min(count, lineLimit - m_pending.size()));
+    };
     // A CR that ended the previous chunk already ended its line; an LF right after it
     // belongs to the same line end.
     if (m_pendingCarriageReturn && size > 0) {
@@ -110,14 +117,15 @@ void DownloadOutputMonitor::feed(const QByteArray &chunk)
         }
         if (m_pending.isEmpty()) {
             // Raw data: no copy of the chunk for each line.
-            examineLine(QByteArray::fromRawData(data + lineStart, lineEnd - lineStart));
+            examineLine(QByteArray::fromRawData(data + lineStart,
+                                                std::min(lineEnd - lineStart, lineLimit)));
         } else {
-            m_pending.append(data + lineStart, lineEnd - lineStart);
+            keep(data + lineStart, lineEnd - lineStart);
             examineLine(std::exchange(m_pending, QByteArray()));
         }
         lineStart = position;
     }
-    m_pending.append(data + lineStart, size - lineStart);
+    keep(data + lineStart, size - lineStart);
 }
 
 void DownloadOutputMonitor::finish()

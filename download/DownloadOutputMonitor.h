@@ -17,6 +17,7 @@ public:
     explicit DownloadOutputMonitor(QObject *parent = nullptr);
 
     /// Bytes as read from the process; a line or a UTF-8 character may be split anywhere.
+    /// Only the first 64 KiB of a line are examined.
     void feed(const QByteArray &chunk);
     /// End of output: an unfinished last line is examined now. The monitor is then empty
     /// and ready for another stream.
