@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "catalogue/FormatQuery.h"
 
+#include <algorithm>
 #include <csignal>
 #include <utility>
 
@@ -20,6 +21,10 @@ constexpr int shutdownGraceMilliseconds = 1000;
 // The shell's own statuses for a command it could not run: not executable, not found.
 constexpr int shellCannotExecute = 126;
 constexpr int shellCommandNotFound = 127;
+
+// A listing is some KiB; a downloader that writes without end is read to its end, but no
+// more than this is kept.
+constexpr qsizetype outputLimit = 4 * 1024 * 1024;
 
 // The last non-empty line of the output: what the shell said when it could not start the
 // downloader.
@@ -93,13 +98,14 @@ void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
 
 void FormatQuery::readOutput()
 {
-    m_output += m_process->readAllStandardOutput();
+    const QByteArray chunk = m_process->readAllStandardOutput();
+    m_output += chunk.first(std::min(chunk.size(), outputLimit - m_output.size()));
 }
 
 void FormatQuery::processFinished()
 {
     m_timer->stop();
-    m_output += m_process->readAllStandardOutput();
+    readOutput();
     const QByteArray output = std::exchange(m_output, {});
 
     if (m_timedOut) {
