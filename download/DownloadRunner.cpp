@@ -127,7 +127,12 @@ DownloadRunner::DownloadRunner(QObject *parent)
 
     connect(m_monitor, &DownloadOutputMonitor::destinationAnnounced, this,
             [this](const QString &path) {
-                deleteFile(path, m_folder);
+                // The line may be read after the downloader has already written the file
+                // (a busy machine): a file changed since the start is this download's own.
+                const QDateTime changed = QFileInfo(path).metadataChangeTime();
+                if (!changed.isValid() || changed <= m_startTime) {
+                    deleteFile(path, m_folder);
+                }
                 m_destinations << path;
                 emit destinationAnnounced(path);
             });
@@ -153,6 +158,7 @@ void DownloadRunner::start(const QStringList &arguments, const QString &folder)
     m_destinations.clear();
     m_lastError.clear();
     m_cancelling = false;
+    m_startTime = QDateTime::currentDateTimeUtc();
 
     qCInfo(lcQuorvel).noquote() << arguments.join(u' ');
     m_process->setProgram(shellProgram());

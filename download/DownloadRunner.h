@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -56,6 +57,7 @@ private:
     QProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
     QString m_folder;
+    QDateTime m_startTime;
     QStringList m_destinations;
     QString m_lastError;
     bool m_cancelling = false;
