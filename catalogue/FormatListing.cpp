@@ -17,14 +17,15 @@ const QRegularExpression &codePattern()
     return pattern;
 }
 
-// One white-space character, one to four word characters, one white-space character. With
-// Unicode properties, \s is the White_Space set, as in ICU; \w in PCRE2 lacks the combining
-// marks and connector punctuation that ICU counts as word characters, so the class spells
-// out ICU's own definition.
+// One white-space character, one to four word characters, one white-space character. Both
+// classes spell out ICU's own definitions: PCRE2's \s also takes U+180E (no longer white
+// space since Unicode 6.3), and its \w lacks the combining marks and connector punctuation.
 const QRegularExpression &codecPattern()
 {
     static const QRegularExpression pattern(
-        u"\\s([\\p{Alphabetic}\\p{M}\\p{Nd}\\p{Pc}\\x{200C}\\x{200D}]{1,4})\\s"_s, unicodeOptions);
+        u"\\p{White_Space}([\\p{Alphabetic}\\p{M}\\p{Nd}\\p{Pc}\\x{200C}\\x{200D}]{1,4})"
+        u"\\p{White_Space}"_s,
+        unicodeOptions);
     return pattern;
 }
 

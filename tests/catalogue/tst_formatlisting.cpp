@@ -67,6 +67,7 @@ void tst_FormatListing::lineRule_data()
     row("tabs", u"22\tmp4\t1x2\t720p"_s, u"[22][\tmp4\t][1x2][720p]"_s);
     row("no-break spaces", u"251\u00A0webm\u00A0audio"_s, u"[251][\u00A0webm\u00A0][][]"_s);
     row("ideographic spaces", u"18\u3000mp4\u30001x2\u3000"_s, u"[18][\u3000mp4\u3000][1x2][]"_s);
+    row("Mongolian vowel separator is no blank", u"18\u180Emp4\u180E1x2"_s, u"[18][][1x2][]"_s);
 }
 
 void tst_FormatListing::lineRule()
