@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include <QCloseEvent>
 #include <QFileDialog>
@@ -134,6 +135,10 @@ void ViewController::viewDidLoad(const QString &toolFolder)
 {
     youtubeDLPath() = resourcePath(QString::fromUtf16(downloaderToolName), toolFolder);
     ffmpegPath() = resourcePath(QString::fromUtf16(converterToolName), toolFolder);
+
+    // A pasted address is never cut short: it reaches the downloader whole, or the shell
+    // refuses a command line beyond the system's limit and the window says so.
+    m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
 
     QTableView *table = m_ui->tableView;
     table->setModel(m_model);
@@ -278,6 +283,12 @@ void ViewController::downloadButton(int tag)
     }
     const QString folder = m_folderChooser(this);
     if (folder.isEmpty()) {
+        return;
+    }
+    // The downloader would create a missing folder: one removed meanwhile, or one whose name
+    // is not UTF-8 and so came back as another name.
+    if (!QFileInfo(folder).isDir()) {
+        setMessage(tr("Dossier introuvable : %1").arg(folder));
         return;
     }
 
