@@ -3,7 +3,9 @@
 # SPDX-License-Identifier: MIT
 #
 # ./test.sh: installs what is missing, builds Quorvel and its tests in Debug with
-# warnings as errors, and runs every test. Exits non-zero when anything fails.
+# warnings as errors, and runs every test; then runs the core library's tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer, and each fuzz target for a short while.
+# Exits non-zero when anything fails.
 set -euo pipefail
 
 # shellcheck source=scripts/setup.sh
@@ -14,8 +16,16 @@ cd "$QUORVEL_ROOT"
 # holding the run until CI gives up.
 readonly TEST_TIMEOUT=600
 
-# Packages needed by the test stages only; none yet beyond the build's own.
-TEST_PACKAGES=()
+# Short bounded fuzz runs: seconds per target.
+readonly FUZZ_SECONDS=30
+
+# Packages needed by the test stages only: the fuzz targets are built with clang and
+# its libFuzzer runtime (only recommended by clang, so named here).
+TEST_PACKAGES=(clang libclang-rt-14-dev)
+
+# Any sanitizer report ends the process with an error, and so fails its test or fuzz run.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 
 run_unit_tests() {
     configure_and_build "$QUORVEL_ROOT/build-test" Debug \
@@ -28,15 +38,51 @@ run_unit_tests() {
         || die "some tests failed (see the output above)"
 }
 
-# Stages that check the core library beyond the unit tests: a second build with
-# AddressSanitizer and UndefinedBehaviorSanitizer in its own folder, and short bounded
-# fuzz runs. Not written yet; their packages go into TEST_PACKAGES.
-run_robustness_stages() {
-    say "Sanitizer build and fuzz runs: none yet"
+# The core library and its tests built a second time with AddressSanitizer and
+# UndefinedBehaviorSanitizer, in a folder of their own; the windows are left out.
+run_sanitizer_tests() {
+    local build_dir="$QUORVEL_ROOT/build-asan"
+    configure_and_build "$build_dir" Debug \
+        -DQUORVEL_BUILD_TESTS=ON -DQUORVEL_WERROR=ON -DENABLE_SANITIZERS=ON -DQUORVEL_CORE_ONLY=ON
+
+    say "Running the core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    ctest --test-dir "$build_dir" --output-on-failure --timeout "$TEST_TIMEOUT" -L core \
+        || die "some tests failed under the sanitizers (see the output above)"
+}
+
+# Each fuzz target of fuzz/ runs FUZZ_SECONDS on a scratch copy of its seed corpus, so that
+# what it learns never lands in the repository. A crash leaves its input in
+# build-fuzz/artifacts/ for `./build-fuzz/fuzz/fuzz_<target> <that file>` to replay.
+run_fuzzers() {
+    local build_dir="$QUORVEL_ROOT/build-fuzz"
+    # libFuzzer comes with clang; Qt, built with g++, links through the same C++ ABI.
+    CXX=clang++ configure_and_build "$build_dir" RelWithDebInfo \
+        -DQUORVEL_BUILD_FUZZERS=ON -DQUORVEL_BUILD_TESTS=OFF -DQUORVEL_WERROR=ON \
+        -DQUORVEL_CORE_ONLY=ON
+
+    local scratch target log
+    scratch="$(mktemp -d)"
+    mkdir -p "$build_dir/artifacts"
+    for target in formatlisting downloadoutputmonitor; do
+        cp -R "$QUORVEL_ROOT/fuzz/corpus/$target" "$scratch/$target"
+        log="$build_dir/fuzz_$target.log"
+        say "Fuzzing $target for ${FUZZ_SECONDS}s (log: $log)"
+        # -timeout: one input that takes this long counts as a hang, and fails the run.
+        if ! "$build_dir/fuzz/fuzz_$target" -max_total_time="$FUZZ_SECONDS" -timeout=10 \
+            -rss_limit_mb=2048 -artifact_prefix="$build_dir/artifacts/" "$scratch/$target" \
+            >"$log" 2>&1; then
+            tail -n 40 "$log" >&2
+            rm -rf -- "$scratch"
+            die "fuzz_$target failed; its input is in $build_dir/artifacts/"
+        fi
+        grep -m1 '^Done ' "$log" || true
+    done
+    rm -rf -- "$scratch"
 }
 
 install_packages "${QUORVEL_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 use_utf8_locale
 run_unit_tests
-run_robustness_stages
+run_sanitizer_tests
+run_fuzzers
 say "All tests passed"
