@@ -125,6 +125,13 @@ void FormatQuery::processFinished()
             emit failed(error);
             return;
         }
+        // A downloader that failed without a word still fails, not "no formats".
+        if (m_process->exitStatus() != QProcess::NormalExit || status != 0) {
+            emit failed(m_process->exitStatus() == QProcess::NormalExit
+                            ? tr("Le téléchargeur a échoué (code de sortie %1)").arg(status)
+                            : tr("Le téléchargeur s'est arrêté"));
+            return;
+        }
     }
     emit formatsListed(formats);
 }

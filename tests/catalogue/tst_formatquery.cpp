@@ -101,6 +101,7 @@ void tst_FormatQuery::outcome_data()
     row("CR LF, error status", "printf '140 m4a\\r\\n137 mp4\\r\\n'\nexit 1", u"[140 137]"_s);
     row("listing on the error channel", "echo '18 mp4 640x360' >&2", u"[18]"_s);
     row("nothing", "exit 0", u"[]"_s);
+    row("silent failure", "exit 3", u"failed: Le téléchargeur a échoué (code de sortie 3)"_s);
     row("error beside formats", "echo '18 mp4'\necho 'ERROR: partial'", u"[18]"_s);
     const QString cannotStart = u"failed: Impossible de lancer le téléchargeur : "_s;
     QTest::newRow("missing tool") << QByteArray() << true << QString() << cannotStart;
