@@ -37,6 +37,19 @@ QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteAr
     return path;
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write(content) == content.size();
+}
+
 bool isProcessAlive(qint64 pid)
 {
     QFile stat(u"/proc/"_s + QString::number(pid) + u"/stat"_s);

@@ -20,6 +20,12 @@ std::unique_ptr<QSettings> makeSettings(const QTemporaryDir &dir);
 /// Writes an executable script into `dir` and returns its path.
 QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body);
 
+/// The content of a file; empty when it cannot be read.
+QByteArray readFile(const QString &path);
+
+/// Writes `content` into a file, replacing what it held; whether all of it was written.
+bool writeFile(const QString &path, const QByteArray &content);
+
 /// Whether a process with this id exists and is not a zombie.
 bool isProcessAlive(qint64 pid);
 
