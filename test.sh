@@ -21,11 +21,22 @@ readonly FUZZ_SECONDS=30
 
 # Packages needed by the test stages only: the fuzz targets are built with clang and
 # its libFuzzer runtime (only recommended by clang, so named here).
-TEST_PACKAGES=(clang libclang-rt-14-dev)
+TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15)
 
 # Any sanitizer report ends the process with an error, and so fails its test or fuzz run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+# The sources follow .clang-format; InsertBraces needs clang-format 15 or later.
+check_formatting() {
+    say "Checking the formatting of the sources (clang-format-15)"
+    local -a sources
+    mapfile -t sources < <(git -C "$QUORVEL_ROOT" ls-files '*.cpp' '*.h')
+    if ((${#sources[@]} > 0)) && [[ -d "$QUORVEL_ROOT/.git" ]]; then
+        clang-format-15 --dry-run --Werror "${sources[@]}" \
+            || die "some sources are not formatted: run clang-format-15 -i on them"
+    fi
+}
 
 run_unit_tests() {
     configure_and_build "$QUORVEL_ROOT/build-test" Debug \
@@ -82,6 +93,7 @@ run_fuzzers() {
 
 install_packages "${QUORVEL_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 use_utf8_locale
+check_formatting
 run_unit_tests
 run_sanitizer_tests
 run_fuzzers

@@ -22,12 +22,12 @@ std::optional<int> fromNative(quint32 nativeScanCode, quint32 nativeVirtualKey)
     Q_UNUSED(nativeVirtualKey);
 #if defined(Q_OS_WIN)
     // PC/AT set 1 scan codes.
-    constexpr std::array<std::pair<quint32, int>, 3> table{{{0x20, clearAll}, {0x17, invertAll},
-                                                            {0x10, tickAll}}};
+    constexpr std::array<std::pair<quint32, int>, 3> table {
+        {{0x20, clearAll}, {0x17, invertAll}, {0x10, tickAll}}};
 #else
     // XKB key codes (evdev code + 8), as X11 and Wayland report them.
-    constexpr std::array<std::pair<quint32, int>, 3> table{{{40, clearAll}, {31, invertAll},
-                                                            {24, tickAll}}};
+    constexpr std::array<std::pair<quint32, int>, 3> table {
+        {{40, clearAll}, {31, invertAll}, {24, tickAll}}};
 #endif
     for (const auto &[scanCode, code] : table) {
         if (nativeScanCode == scanCode) {

@@ -90,12 +90,13 @@ ViewController::ViewController(QSettings &store, const QString &toolFolder, QWid
     connect(m_ui->clearAllAction, &QAction::triggered, m_model, &FormatTableModel::clearAll);
     connect(m_ui->invertAllAction, &QAction::triggered, m_model, &FormatTableModel::invertAll);
 
-    connect(m_query, &FormatQuery::formatsListed, this, [this](const QList<formatYoutube> &formats) {
-        m_model->appendFormats(formats);
-        m_ui->tableView->resizeColumnsToContents();
-        setMessage(QString());
-        updateControls();
-    });
+    connect(m_query, &FormatQuery::formatsListed, this,
+            [this](const QList<formatYoutube> &formats) {
+                m_model->appendFormats(formats);
+                m_ui->tableView->resizeColumnsToContents();
+                setMessage(QString());
+                updateControls();
+            });
     connect(m_query, &FormatQuery::failed, this, [this](const QString &message) {
         m_model->reload();
         setMessage(message);

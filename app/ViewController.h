@@ -62,8 +62,7 @@ public:
 
     /// A key command: Command (Ctrl elsewhere) + Shift and a key position of KeyPosition.
     /// Returns whether the event was one of the commands' shape (and so is consumed).
-    bool keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
-                 quint32 nativeVirtualKey);
+    bool keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode, quint32 nativeVirtualKey);
 
 signals:
     void isRunningChanged(bool running);

@@ -55,7 +55,9 @@ qint64 monotonicNanoseconds()
 class FirstPaintWatcher final : public QObject
 {
 public:
-    FirstPaintWatcher(qint64 mainEntry, QObject *parent) : QObject(parent), m_mainEntry(mainEntry)
+    FirstPaintWatcher(qint64 mainEntry, QObject *parent)
+        : QObject(parent)
+        , m_mainEntry(mainEntry)
     {
     }
 

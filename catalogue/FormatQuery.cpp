@@ -36,7 +36,9 @@ QString lastLine(const QByteArray &output)
 } // namespace
 
 FormatQuery::FormatQuery(QObject *parent)
-    : QObject(parent), m_process(new QProcess(this)), m_timer(new QTimer(this))
+    : QObject(parent)
+    , m_process(new QProcess(this))
+    , m_timer(new QTimer(this))
 {
     m_process->setProgram(shellProgram());
     m_process->setProcessChannelMode(QProcess::MergedChannels);

@@ -22,7 +22,7 @@ class FormatQuery final : public QObject
     Q_DISABLE_COPY_MOVE(FormatQuery)
 
 public:
-    static constexpr std::chrono::milliseconds defaultTimeout{120'000};
+    static constexpr std::chrono::milliseconds defaultTimeout {120'000};
 
     explicit FormatQuery(QObject *parent = nullptr);
     ~FormatQuery() override;

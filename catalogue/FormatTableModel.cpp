@@ -54,7 +54,8 @@ struct KeyedRow
 } // namespace
 
 FormatTableModel::FormatTableModel(QList<formatYoutube> &list, QObject *parent)
-    : QAbstractTableModel(parent), m_list(list)
+    : QAbstractTableModel(parent)
+    , m_list(list)
 {
 }
 

@@ -32,8 +32,7 @@ QString audioQualityText(qint32 quality)
 
 QString composeDownloadCommand(const DownloadRequest &request)
 {
-    const QString formats =
-            request.formatIDs.isEmpty() ? u"best"_s : request.formatIDs.join(u',');
+    const QString formats = request.formatIDs.isEmpty() ? u"best"_s : request.formatIDs.join(u',');
 
     // The folder and the template form one word, so that a folder can never end the word
     // early; every other outside text is a word of its own. A "%" in the folder is doubled:
@@ -41,13 +40,12 @@ QString composeDownloadCommand(const DownloadRequest &request)
     // write somewhere else.
     const QString folder = QString(folderWithSlash(request.folder)).replace(u'%', u"%%"_s);
     QString command = shellQuote(request.youtubeDLPath) + u" -o "_s
-            + shellQuote(folder + outputTemplate())
-            + u" --restrict-filenames -f "_s + shellQuote(formats)
-            + u" --no-continue --youtube-skip-dash-manifest"_s;
+        + shellQuote(folder + outputTemplate()) + u" --restrict-filenames -f "_s
+        + shellQuote(formats) + u" --no-continue --youtube-skip-dash-manifest"_s;
     if (request.audio) {
         command += u" -x --ffmpeg-location "_s + shellQuote(request.ffmpegPath)
-                + u" --audio-format "_s + shellQuote(request.audioFormat)
-                + u" --audio-quality "_s + shellQuote(audioQualityText(request.audioQuality));
+            + u" --audio-format "_s + shellQuote(request.audioFormat) + u" --audio-quality "_s
+            + shellQuote(audioQualityText(request.audioQuality));
         if (request.audioPreserveVideo == 1) {
             command += u" -k"_s;
         }

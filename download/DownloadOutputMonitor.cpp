@@ -31,9 +31,9 @@ bool isDigit(char c)
 // short markers looked for in every line.
 qsizetype find(QByteArrayView text, QByteArrayView marker)
 {
-    const auto position = std::string_view(text.data(), static_cast<size_t>(text.size()))
-                                  .find(std::string_view(marker.data(),
-                                                         static_cast<size_t>(marker.size())));
+    const auto position
+        = std::string_view(text.data(), static_cast<size_t>(text.size()))
+              .find(std::string_view(marker.data(), static_cast<size_t>(marker.size())));
     return position == std::string_view::npos ? -1 : static_cast<qsizetype>(position);
 }
 
@@ -153,7 +153,7 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
     const qsizetype destination = find(view, destinationMarker);
     if (destination >= 0) {
         emit destinationAnnounced(
-                QString::fromUtf8(view.sliced(destination + destinationMarker.size())));
+            QString::fromUtf8(view.sliced(destination + destinationMarker.size())));
         return;
     }
     const qsizetype progress = find(view, progressMarker);

@@ -25,15 +25,14 @@ constexpr int quitGraceMilliseconds = 3000;
 
 void logRefusal(const QString &path, const QString &reason)
 {
-    qCWarning(lcQuorvel).noquote()
-            << u"Fichier %1 ne peut être supprimé : %2"_s.arg(path, reason);
+    qCWarning(lcQuorvel).noquote() << u"Fichier %1 ne peut être supprimé : %2"_s.arg(path, reason);
 }
 
 // What the downloader leaves beside a destination while it writes it: the partial file,
 // the partial fragments of a segmented download and its resume record.
 QStringList partialFiles(const QString &destination)
 {
-    QStringList files{destination + u".part"_s, destination + u".ytdl"_s};
+    QStringList files {destination + u".part"_s, destination + u".ytdl"_s};
     const QFileInfo info(destination);
     const QString fragmentPrefix = info.fileName() + u".part-Frag"_s;
     // Matched by prefix rather than by a name filter, which would read wildcard characters
@@ -80,12 +79,12 @@ bool deleteFile(const QString &path, const QString &folder)
     const QString parent = QFileInfo(given.absolutePath()).canonicalFilePath();
     if (parent.isEmpty()) {
         qCInfo(lcQuorvel).noquote()
-                << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(path);
+            << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(path);
         return false;
     }
     const QString target = parent + u'/' + name;
-    const QString folderPrefix =
-            canonicalFolder.endsWith(u'/') ? canonicalFolder : canonicalFolder + u'/';
+    const QString folderPrefix
+        = canonicalFolder.endsWith(u'/') ? canonicalFolder : canonicalFolder + u'/';
     if (!target.startsWith(folderPrefix)) {
         logRefusal(path, u"il est hors du dossier « %1 »"_s.arg(folder));
         return false;
@@ -96,7 +95,7 @@ bool deleteFile(const QString &path, const QString &folder)
     if (!item.isSymLink()) {
         if (!item.exists()) {
             qCInfo(lcQuorvel).noquote()
-                    << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(path);
+                << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(path);
             return false;
         }
         if (!item.isFile()) {

@@ -27,9 +27,8 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
     m_ui->qualityTextField->setValidator(new QIntValidator(std::numeric_limits<qint32>::min(),
                                                            std::numeric_limits<qint32>::max(),
                                                            m_ui->qualityTextField));
-    connect(m_ui->qualityTextField, &QLineEdit::textChanged, this, [this] {
-        m_ui->okButton->setEnabled(m_ui->qualityTextField->hasAcceptableInput());
-    });
+    connect(m_ui->qualityTextField, &QLineEdit::textChanged, this,
+            [this] { m_ui->okButton->setEnabled(m_ui->qualityTextField->hasAcceptableInput()); });
 
     viewDidLoad();
 }

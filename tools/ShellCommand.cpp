@@ -71,9 +71,8 @@ void terminateProcessGroup(QProcess &process)
         return;
     }
     signalProcessGroup(process, SIGTERM);
-    QTimer::singleShot(killGraceMilliseconds, &process, [pid] {
-        ::kill(-static_cast<pid_t>(pid), SIGKILL);
-    });
+    QTimer::singleShot(killGraceMilliseconds, &process,
+                       [pid] { ::kill(-static_cast<pid_t>(pid), SIGKILL); });
 #else
     process.kill();
 #endif

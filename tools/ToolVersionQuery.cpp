@@ -18,7 +18,7 @@ namespace {
 constexpr int versionTimeoutMilliseconds = 30'000;
 // A version is one short line: no more of the output is kept.
 constexpr qsizetype firstLineLimit = 1024;
-}
+} // namespace
 
 ToolVersionQuery::ToolVersionQuery(QObject *parent)
     : QObject(parent)

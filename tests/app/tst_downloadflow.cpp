@@ -138,8 +138,8 @@ void tst_DownloadFlow::plainAndAudioDownloadsOfTheFixture()
     QCOMPARE(videos.size(), 1);
     QCOMPARE(audios.size(), 1);
     QVERIFY(videos.first().contains(u"137"_s));
-    QCOMPARE(streamCodecs(target.filePath(videos.first())), QStringList{u"h264"_s});
-    QCOMPARE(streamCodecs(target.filePath(audios.first())), QStringList{u"aac"_s});
+    QCOMPARE(streamCodecs(target.filePath(videos.first())), QStringList {u"h264"_s});
+    QCOMPARE(streamCodecs(target.filePath(audios.first())), QStringList {u"aac"_s});
     // Each announced destination was shown, and each lies in the chosen folder.
     QCOMPARE(watch.shown.size(), 2);
     for (const QString &path : std::as_const(watch.shown)) {
@@ -163,7 +163,7 @@ void tst_DownloadFlow::plainAndAudioDownloadsOfTheFixture()
     const QStringList kept = QDir(audioTarget.path()).entryList({u"*.m4a"_s}, QDir::Files);
     QCOMPARE(mp3.size(), 1);
     QCOMPARE(kept.size(), 1);
-    QCOMPARE(streamCodecs(audioTarget.filePath(mp3.first())), QStringList{u"mp3"_s});
+    QCOMPARE(streamCodecs(audioTarget.filePath(mp3.first())), QStringList {u"mp3"_s});
     QCOMPARE(watch.runs, 2);
 }
 
@@ -182,8 +182,7 @@ void tst_DownloadFlow::badAddressEndsWithFailureMessage()
     QVERIFY2(message.startsWith(u"Échec du téléchargement : "_s), qPrintable(message));
     QVERIFY2(message.contains(u"404"_s), qPrintable(message));
     QCOMPARE(window.findChild<QProgressBar *>(u"progressBar"_s)->value(), 0);
-    QCOMPARE(QDir(target.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-             QStringList());
+    QCOMPARE(QDir(target.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
 }
 
 void tst_DownloadFlow::cancelEndsEverythingAndRemovesPartialFiles()
@@ -200,8 +199,10 @@ void tst_DownloadFlow::cancelEndsEverythingAndRemovesPartialFiles()
                              "echo \"[download] Destination: $dir/clip137.mp4\"\n"
                              "echo partial > \"$dir/clip137.mp4.part\"\n"
                              "printf '[download]  12.5%% of 10.00MiB\\r'\n"
-                             "sleep 300 & echo $! > " + pidFile.toUtf8() + "\n"
-                             "wait\n");
+                             "sleep 300 & echo $! > "
+                                 + pidFile.toUtf8()
+                                 + "\n"
+                                   "wait\n");
     QVERIFY(QFile::link(*resourcePath(u"ffmpeg"_s, TestSupport::toolFolder()),
                         tools.filePath(u"ffmpeg"_s)));
     auto store = TestSupport::makeSettings(tools);
@@ -222,8 +223,7 @@ void tst_DownloadFlow::cancelEndsEverythingAndRemovesPartialFiles()
 
     QTest::mouseClick(cancel, Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(!window.isRunning(), 30'000);
-    QCOMPARE(window.findChild<QLabel *>(u"messageTextField"_s)->text(),
-             u"Téléchargement annulé"_s);
+    QCOMPARE(window.findChild<QLabel *>(u"messageTextField"_s)->text(), u"Téléchargement annulé"_s);
     QCOMPARE(window.findChild<QProgressBar *>(u"progressBar"_s)->value(), 0);
     QVERIFY(!QFile::exists(target.filePath(u"clip137.mp4.part"_s)));
     QTRY_VERIFY(!TestSupport::isProcessAlive(childPid));
@@ -234,7 +234,7 @@ void tst_DownloadFlow::cancelledFolderChoiceChangesNothing()
     QTemporaryDir dir;
     auto store = TestSupport::makeSettings(dir);
     ViewController window(*store, TestSupport::toolFolder());
-    formatList() << formatYoutube{u"18"_s, u" mp4 "_s, {}, {}, ControlState::On};
+    formatList() << formatYoutube {u"18"_s, u" mp4 "_s, {}, {}, ControlState::On};
     window.setFolderChooser([](QWidget *) { return QString(); });
     window.findChild<QLineEdit *>(u"urlYoutube"_s)->setText(m_fixture->manifestUrl());
     window.findChild<QLabel *>(u"messageTextField"_s)->setText(u"avant"_s);

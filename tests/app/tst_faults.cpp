@@ -49,7 +49,7 @@ qint64 restartPeakMemory()
 {
     QFile clearRefs(u"/proc/self/clear_refs"_s);
     return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1 ? memoryKiB("VmRSS:")
-                                                                               : -1;
+                                                                             : -1;
 }
 
 // Whether a live process other than this one names `text` on its command line.
@@ -59,8 +59,8 @@ bool anyProcessMentions(const QString &text)
     return std::any_of(entries.cbegin(), entries.cend(), [&text](const QString &entry) {
         const qint64 pid = entry.toLongLong();
         return pid > 0 && pid != QCoreApplication::applicationPid()
-                && readFile(u"/proc/"_s + entry + u"/cmdline"_s).contains(QFile::encodeName(text))
-                && TestSupport::isProcessAlive(pid);
+            && readFile(u"/proc/"_s + entry + u"/cmdline"_s).contains(QFile::encodeName(text))
+            && TestSupport::isProcessAlive(pid);
     });
 }
 
@@ -106,9 +106,9 @@ void tst_Faults::floodKeepsTheWindowAnswering_data()
 {
     QTest::addColumn<QString>("script");
     QTest::newRow("100 MB of progress lines")
-            << u"yes '[download]  50.0% of 10.00MiB' | head -c 100000000 | tr '\\n' '\\r'\n"_s;
+        << u"yes '[download]  50.0% of 10.00MiB' | head -c 100000000 | tr '\\n' '\\r'\n"_s;
     QTest::newRow("100 MB line that never ends")
-            << u"yes '[download]  50.0% of 10.00MiB' | tr -d '\\n' | head -c 100000000\n"_s;
+        << u"yes '[download]  50.0% of 10.00MiB' | tr -d '\\n' | head -c 100000000\n"_s;
 }
 
 void tst_Faults::floodKeepsTheWindowAnswering()
@@ -207,7 +207,7 @@ void tst_Faults::folderRemovedDuringRealDownload()
     StandInWindow w(answersVersion + u"exec '"_s + TestSupport::toolFolder()
                     + u"/youtube-dl' --limit-rate 100K \"$@\"\n"_s);
     w.window->setAddress(fixture.manifestUrl());
-    formatList() << formatYoutube{u"137"_s, u" mp4 "_s, {}, {}, ControlState::On};
+    formatList() << formatYoutube {u"137"_s, u" mp4 "_s, {}, {}, ControlState::On};
 
     // As soon as the first destination shows, the folder goes.
     bool removed = false;

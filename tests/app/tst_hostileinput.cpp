@@ -30,16 +30,16 @@ const QString normalAddress = u"http://127.0.0.1:9/watch?v=normal"_s;
 
 // Records its arguments and lists one format. A download makes its output folder, as the real
 // downloader does, and announces a file there, or prints the file "announce" and waits.
-const QByteArray standInScript =
-        "#!/bin/bash\n"
-        "[ \"$1\" = --version ] && { echo 2023.03.04; exit 0; }\n"
-        "printf '%s\\0' \"$@\" > \"${0%/*}/arguments\"\n"
-        "[ \"$1\" = -F ] && { echo '18 mp4 640x360 ok'; exit 0; }\n"
-        "[ -e \"${0%/*}/announce\" ] && { cat \"${0%/*}/announce\";\n"
-        "    printf '[download]  12.5%% of 1.00MiB\\r'; exec sleep 300; }\n"
-        "dir=\"${2%/*}\"; dir=\"${dir//%%/%}\"\n"
-        "mkdir -p -- \"$dir\"\n"
-        "printf '[download] Destination: %s\\n[download] 100%% of 4.00B\\n' \"$dir/clip.mp4\"\n"_ba;
+const QByteArray standInScript
+    = "#!/bin/bash\n"
+      "[ \"$1\" = --version ] && { echo 2023.03.04; exit 0; }\n"
+      "printf '%s\\0' \"$@\" > \"${0%/*}/arguments\"\n"
+      "[ \"$1\" = -F ] && { echo '18 mp4 640x360 ok'; exit 0; }\n"
+      "[ -e \"${0%/*}/announce\" ] && { cat \"${0%/*}/announce\";\n"
+      "    printf '[download]  12.5%% of 1.00MiB\\r'; exec sleep 300; }\n"
+      "dir=\"${2%/*}\"; dir=\"${dir//%%/%}\"\n"
+      "mkdir -p -- \"$dir\"\n"
+      "printf '[download] Destination: %s\\n[download] 100%% of 4.00B\\n' \"$dir/clip.mp4\"\n"_ba;
 
 // The folders and files under `root`, with the files' content; links are left out.
 QStringList snapshot(const QString &root)
@@ -50,7 +50,7 @@ QStringList snapshot(const QString &root)
     while (it.hasNext()) {
         const QFileInfo info(it.next());
         entries << QDir(root).relativeFilePath(info.filePath()) + u' '
-                        + QString::fromLatin1(info.isDir() ? "/" : readFile(info.filePath()));
+                + QString::fromLatin1(info.isDir() ? "/" : readFile(info.filePath()));
     }
     entries.sort();
     return entries;
@@ -153,14 +153,14 @@ void tst_HostileInput::hostileTextArrivesExactly()
     const QString audioFormat = field == u"audio format"_s ? text : u"mp3"_s;
     Settings(*w.store).setAudioFormat(audioFormat);
 
-    QCOMPARE(w.run(u"getFormatButton"_s), (QStringList{u"-F"_s, u"--"_s, address}));
+    QCOMPARE(w.run(u"getFormatButton"_s), (QStringList {u"-F"_s, u"--"_s, address}));
     // The downloader reads "%%" in its output template as "%".
     const QString output = QString(folder + u'/').replace(u'%', u"%%"_s)
-            + u"%(title)s%(format_id)s%(format)s.%(ext)s"_s;
-    QCOMPARE(w.run(u"downloadButton"_s),
-             (QStringList{u"-o"_s, output, u"--restrict-filenames"_s, u"-f"_s, u"best"_s,
-                          u"--no-continue"_s, u"--youtube-skip-dash-manifest"_s, u"--"_s,
-                          address}));
+        + u"%(title)s%(format_id)s%(format)s.%(ext)s"_s;
+    QCOMPARE(
+        w.run(u"downloadButton"_s),
+        (QStringList {u"-o"_s, output, u"--restrict-filenames"_s, u"-f"_s, u"best"_s,
+                      u"--no-continue"_s, u"--youtube-skip-dash-manifest"_s, u"--"_s, address}));
     const QStringList audio = w.run(u"downloadAudioButton"_s);
     QCOMPARE(audio.size(), 17);
     QCOMPARE(audio.at(audio.indexOf(u"--audio-format"_s) + 1), audioFormat);
@@ -236,8 +236,8 @@ void tst_HostileInput::hostileDestinationsRemoveNothingOutside()
     StandInWindow w(folder);
     announced.replace("%1", QFile::encodeName(folder));
     announced.replace("%2", QFile::encodeName(root.path()));
-    QVERIFY(writeFile(w.tools.filePath(u"announce"_s),
-                      "[download] Destination: " + announced + '\n'));
+    QVERIFY(
+        writeFile(w.tools.filePath(u"announce"_s), "[download] Destination: " + announced + '\n'));
     const QStringList before = snapshot(root.path());
 
     w.window->downloadButton(0);

@@ -81,9 +81,9 @@ void tst_ViewController::startupShowsNamedControlsAndSeedsOnce()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
-        for (const auto &name : {u"urlYoutube"_s, u"getFormatButton"_s, u"tableView"_s,
-                                 u"downloadButton"_s, u"downloadAudioButton"_s,
-                                 u"messageTextField"_s, u"progressBar"_s}) {
+        for (const auto &name :
+             {u"urlYoutube"_s, u"getFormatButton"_s, u"tableView"_s, u"downloadButton"_s,
+              u"downloadAudioButton"_s, u"messageTextField"_s, u"progressBar"_s}) {
             QVERIFY2(window.findChild<QWidget *>(name), qPrintable(name));
         }
         QCOMPARE(window.findChild<QPushButton *>(u"downloadAudioButton"_s)->property("tag"), 3);
@@ -114,10 +114,10 @@ void tst_ViewController::missingToolsAreReportedAndDisableActions_data()
     QTest::addColumn<bool>("audioEnabled");
     QTest::newRow("none") << QStringList() << u"Outil introuvable : youtube-dl, ffmpeg"_s << false
                           << false;
-    QTest::newRow("no converter") << QStringList{u"youtube-dl"_s}
+    QTest::newRow("no converter") << QStringList {u"youtube-dl"_s}
                                   << u"Outil introuvable : ffmpeg"_s << true << false;
-    QTest::newRow("no downloader") << QStringList{u"ffmpeg"_s}
-                                   << u"Outil introuvable : youtube-dl"_s << false << false;
+    QTest::newRow("no downloader")
+        << QStringList {u"ffmpeg"_s} << u"Outil introuvable : youtube-dl"_s << false << false;
 }
 
 void tst_ViewController::missingToolsAreReportedAndDisableActions()
@@ -154,21 +154,21 @@ void tst_ViewController::keyboardCommands_data()
     const auto off = ControlState::Off;
     const auto mixed = ControlState::Mixed;
     const Qt::KeyboardModifiers command = Qt::ControlModifier | Qt::ShiftModifier;
-    QTest::newRow("clear") << command << scanD << QList{on, mixed, off}
-                           << QList{off, off, off} << QByteArray("2\n") << true;
-    QTest::newRow("invert on off mixed") << command << scanI << QList{on, off, mixed}
-                                         << QList{off, on, on} << QByteArray("34\n") << true;
+    QTest::newRow("clear") << command << scanD << QList {on, mixed, off} << QList {off, off, off}
+                           << QByteArray("2\n") << true;
+    QTest::newRow("invert on off mixed") << command << scanI << QList {on, off, mixed}
+                                         << QList {off, on, on} << QByteArray("34\n") << true;
     QTest::newRow("tick all, Alt held too")
-        << (command | Qt::AltModifier) << scanQ << QList{off, mixed} << QList{on, on}
+        << (command | Qt::AltModifier) << scanQ << QList {off, mixed} << QList {on, on}
         << QByteArray("12\n") << true;
     QTest::newRow("empty list still reloads") << command << scanD << QList<ControlState>()
                                               << QList<ControlState>() << QByteArray("2\n") << true;
     QTest::newRow("no shift: dropped") << Qt::KeyboardModifiers(Qt::ControlModifier) << scanQ
-                                       << QList{off} << QList{off} << QByteArray() << false;
+                                       << QList {off} << QList {off} << QByteArray() << false;
     QTest::newRow("no command: dropped") << Qt::KeyboardModifiers(Qt::ShiftModifier) << scanQ
-                                         << QList{off} << QList{off} << QByteArray() << false;
+                                         << QList {off} << QList {off} << QByteArray() << false;
     QTest::newRow("other key: code printed only")
-        << command << scanA << QList{on} << QList{on} << QByteArray("38\n") << false;
+        << command << scanA << QList {on} << QList {on} << QByteArray("38\n") << false;
 }
 
 void tst_ViewController::keyboardCommands()
@@ -237,7 +237,7 @@ void tst_ViewController::queryListsFixtureFormatsWhileWindowAnswers()
     for (int row = 0; row < model->rowCount(); ++row) {
         codes << model->index(row, 0).data().toString();
     }
-    QCOMPARE(codes, (QStringList{u"140"_s, u"137"_s, u"140"_s, u"137"_s}));
+    QCOMPARE(codes, (QStringList {u"140"_s, u"137"_s, u"140"_s, u"137"_s}));
 }
 
 void tst_ViewController::headerClicksSortCodeAndCodecOnly()
@@ -247,9 +247,11 @@ void tst_ViewController::headerClicksSortCodeAndCodecOnly()
     ViewController window(*store, TestSupport::toolFolder());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    for (const auto &[code, codec] : {std::pair{u"137"_s, u" mp4 "_s}, {u"18"_s, u" mp4 "_s},
-                                      {u"251"_s, u" webm "_s}, {u"22"_s, u" mp4 "_s}}) {
-        formatList() << formatYoutube{code, codec, {}, {}, ControlState::Off};
+    for (const auto &[code, codec] : {std::pair {u"137"_s, u" mp4 "_s},
+                                      {u"18"_s, u" mp4 "_s},
+                                      {u"251"_s, u" webm "_s},
+                                      {u"22"_s, u" mp4 "_s}}) {
+        formatList() << formatYoutube {code, codec, {}, {}, ControlState::Off};
     }
     auto *table = window.findChild<QTableView *>(u"tableView"_s);
     QHeaderView *header = table->horizontalHeader();
@@ -268,18 +270,18 @@ void tst_ViewController::headerClicksSortCodeAndCodecOnly()
     };
 
     clickHeader(0);
-    QCOMPARE(codes(), (QStringList{u"251"_s, u"22"_s, u"18"_s, u"137"_s}));
+    QCOMPARE(codes(), (QStringList {u"251"_s, u"22"_s, u"18"_s, u"137"_s}));
     QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
     clickHeader(0);
-    QCOMPARE(codes(), (QStringList{u"137"_s, u"18"_s, u"22"_s, u"251"_s}));
+    QCOMPARE(codes(), (QStringList {u"137"_s, u"18"_s, u"22"_s, u"251"_s}));
     QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
     // The size column does not sort, and the indicator stays where it was.
     clickHeader(2);
-    QCOMPARE(codes(), (QStringList{u"137"_s, u"18"_s, u"22"_s, u"251"_s}));
+    QCOMPARE(codes(), (QStringList {u"137"_s, u"18"_s, u"22"_s, u"251"_s}));
     QCOMPARE(header->sortIndicatorSection(), 0);
     // Codec, first click: decreasing codec, ties kept in their previous order.
     clickHeader(1);
-    QCOMPARE(codes(), (QStringList{u"251"_s, u"137"_s, u"18"_s, u"22"_s}));
+    QCOMPARE(codes(), (QStringList {u"251"_s, u"137"_s, u"18"_s, u"22"_s}));
     QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
 }
 

@@ -83,27 +83,29 @@ void tst_FormatListing::listing_data()
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<QString>("formats"); // the records' descriptions, one after the other
     QTest::addColumn<QString>("error");
-    const auto row = [](const char *name, const QByteArray &output, const QString &formats,
-                        const QString &error) {
-        QTest::newRow(name) << output << formats << error;
-    };
+    const auto row
+        = [](const char *name, const QByteArray &output, const QString &formats,
+             const QString &error) { QTest::newRow(name) << output << formats << error; };
 
     // Recorded, one row per layout of the downloader's table.
     row("yt-dlp, DASH fixture", readTestData(u"listing-ytdlp-dash-fixture.txt"_s),
         u"[140][ m4a ][][][137][ mp4 ][320x240][| 132k dash  | avc1.42c00d 132k video only"
-        "         DASH video, mp4_dash]"_s, {});
+        "         DASH video, mp4_dash]"_s,
+        {});
     row("yt-dlp, box-drawing table", readTestData(u"listing-ytdlp-youtube-box.txt"_s),
         u"[139][ m4a ][][][251][ webm ][][]"
         "[17][ 3gp ][176x144][12 1 │  55.38KiB    46k https │ mp4v.20.3       46k mp4a.40.2    "
         "0k 22k 144p][22][ mp4 ][1280x720][30 2 │ ~  1.38MiB 1159k https │ avc1.64001F   1159k "
-        "mp4a.40.2    0k 44k 720p]"_s, {});
+        "mp4a.40.2    0k 44k 720p]"_s,
+        {});
     row("youtube-dl, space-separated columns", readTestData(u"listing-youtube-dl-columns.txt"_s),
         u"[249][ webm ][][][140][ m4a ][][]"
         "[160][ mp4 ][256x144][144p   64k , avc1.4d400c, 30fps, video only, 29.46KiB]"
         "[137][ mp4 ][1920x1080][1080p 2362k , avc1.640028, 30fps, video only, 1.01MiB]"
         "[43][ webm ][640x360][360p , vp8.0, vorbis@128k, 356.84KiB]"
         "[18][ mp4 ][640x360][360p  443k , avc1.42001E, mp4a.40.2@ 96k (44100Hz), 165.49KiB "
-        "(best)]"_s, {});
+        "(best)]"_s,
+        {});
     row("yt-dlp, HTTP 404", readTestData(u"listing-ytdlp-http-404.txt"_s), {},
         u"[generic] None: Unable to download webpage: HTTP Error 404: File not found (caused by "
         "<HTTPError 404: 'File not found'>); please report this issue on  "

@@ -19,8 +19,15 @@ namespace {
 DownloadRequest makeRequest(const QString &folder, const QString &codes, bool audio = false,
                             int keepVideo = 1)
 {
-    return {u"/t/youtube-dl"_s, u"/t/ffmpeg"_s, folder, u"https://a/w?v=1"_s,
-            codes.split(u',', Qt::SkipEmptyParts), audio, u"mp3"_s, 192, keepVideo};
+    return {u"/t/youtube-dl"_s,
+            u"/t/ffmpeg"_s,
+            folder,
+            u"https://a/w?v=1"_s,
+            codes.split(u',', Qt::SkipEmptyParts),
+            audio,
+            u"mp3"_s,
+            192,
+            keepVideo};
 }
 } // namespace
 
@@ -57,8 +64,8 @@ void tst_DownloadCommand::composedLine_data()
                 + u"' --no-continue --youtube-skip-dash-manifest"_s + audio
                 + u" -- 'https://a/w?v=1'"_s;
     };
-    const QString audio =
-        u" -x --ffmpeg-location '/t/ffmpeg' --audio-format 'mp3' --audio-quality '192k'"_s;
+    const QString audio
+        = u" -x --ffmpeg-location '/t/ffmpeg' --audio-format 'mp3' --audio-quality '192k'"_s;
 
     const QString v = u"/v"_s;
     row("audio, keep video", makeRequest(v, u"22,140"_s, true), u"/v/"_s, u"22,140"_s,
@@ -70,8 +77,8 @@ void tst_DownloadCommand::composedLine_data()
     row("root folder", makeRequest(u"/"_s, u"22"_s), u"/"_s, u"22"_s, {});
     row("folder ending with a slash", makeRequest(u"/v/"_s, u"22"_s), u"/v/"_s, u"22"_s, {});
     // The downloader would expand "%(id)s" in a folder and write elsewhere.
-    row("percent signs in folder", makeRequest(u"/v/50%/%(id)s"_s, u"22"_s),
-        u"/v/50%%/%%(id)s/"_s, u"22"_s, {});
+    row("percent signs in folder", makeRequest(u"/v/50%/%(id)s"_s, u"22"_s), u"/v/50%%/%%(id)s/"_s,
+        u"22"_s, {});
 }
 
 void tst_DownloadCommand::composedLine()

@@ -124,8 +124,10 @@ void tst_DownloadOutputMonitor::lines_data()
         u"P 12.5|P 13"_s);
     row("mixed ends, empty lines", "\n\r\r\n[download] 1%\n\n[download] 2%\r\r[download] 3%\r\n\n",
         u"P 1|P 2|P 3"_s);
-    row("no percentage", "[download] /x/Clip 22% off.mp4\n[download] 12:34 left, 5% done\n"
-        "[download] 45.3 % of x\n[download] 45.% of x\n", {});
+    row("no percentage",
+        "[download] /x/Clip 22% off.mp4\n[download] 12:34 left, 5% done\n"
+        "[download] 45.3 % of x\n[download] 45.% of x\n",
+        {});
     row("tab after the marker, marker inside the line",
         "[download] \t7.25% of x\nfrag 3: [download]  66.7% of ~ 25.95KiB\n", u"P 7.25|P 66.7"_s);
     row("other markers", "[dashsegments] 50% of x\n[download]50% of x\n", {});

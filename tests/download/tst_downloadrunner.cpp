@@ -205,8 +205,8 @@ void tst_DownloadRunner::stopLeavesNoProcess()
     const QString standIn = TestSupport::writeScript(
         dir, u"youtube-dl"_s,
         "#!/bin/bash\n" + prologue + "sleep 300 &\necho $$ $! > "
-            + shellQuote(dir.filePath(u"pids"_s)).toUtf8() + "\ntouch " + target + ".part "
-            + target + ".part-Frag1 " + target + ".ytdl\necho '[download] Destination: '" + target
+            + shellQuote(dir.filePath(u"pids"_s)).toUtf8() + "\ntouch " + target + ".part " + target
+            + ".part-Frag1 " + target + ".ytdl\necho '[download] Destination: '" + target
             + "\nwhile [ -e " + target + " ]; do sleep 0.1; done\n"
             + "printf '\\r[download]  12.5%% of 1\\r[download]  12.6%% of 1'\nwait\n");
 

@@ -19,7 +19,7 @@ const QList<std::pair<QString, QString>> representationIds = {
 } // namespace
 
 DashFixture::DashFixture()
-    : DashFixture(Options{})
+    : DashFixture(Options {})
 {
 }
 
@@ -58,13 +58,29 @@ bool DashFixture::makePresentation(const Options &options)
         return false;
     }
     const QString duration = QString::number(options.durationSeconds);
-    QStringList arguments{
-        u"-hide_banner"_s, u"-loglevel"_s, u"error"_s, u"-y"_s,
-        u"-f"_s, u"lavfi"_s, u"-i"_s,
+    QStringList arguments {
+        u"-hide_banner"_s,
+        u"-loglevel"_s,
+        u"error"_s,
+        u"-y"_s,
+        u"-f"_s,
+        u"lavfi"_s,
+        u"-i"_s,
         u"testsrc=size=%1:rate=25:duration=%2"_s.arg(options.videoSize, duration),
-        u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=frequency=440:duration=%1"_s.arg(duration),
-        u"-map"_s, u"0:v"_s, u"-map"_s, u"1:a"_s,
-        u"-c:v"_s, u"libx264"_s, u"-preset"_s, u"ultrafast"_s, u"-pix_fmt"_s, u"yuv420p"_s,
+        u"-f"_s,
+        u"lavfi"_s,
+        u"-i"_s,
+        u"sine=frequency=440:duration=%1"_s.arg(duration),
+        u"-map"_s,
+        u"0:v"_s,
+        u"-map"_s,
+        u"1:a"_s,
+        u"-c:v"_s,
+        u"libx264"_s,
+        u"-preset"_s,
+        u"ultrafast"_s,
+        u"-pix_fmt"_s,
+        u"yuv420p"_s,
     };
     if (options.videoBitrateKbps > 0) {
         const QString rate = QString::number(options.videoBitrateKbps) + u'k';
@@ -72,10 +88,9 @@ bool DashFixture::makePresentation(const Options &options)
                   << u"-bufsize"_s << rate << u"-x264-params"_s << u"nal-hrd=cbr"_s;
     }
     arguments << u"-c:a"_s << u"aac"_s << u"-b:a"_s << u"64k"_s << u"-f"_s << u"dash"_s
-              << u"-use_template"_s << u"1"_s << u"-use_timeline"_s << u"1"_s
-              << u"-seg_duration"_s << u"2"_s << u"-adaptation_sets"_s
-              << u"id=0,streams=v id=1,streams=a"_s << u"-init_seg_name"_s
-              << u"init-$RepresentationID$.m4s"_s << u"-media_seg_name"_s
+              << u"-use_template"_s << u"1"_s << u"-use_timeline"_s << u"1"_s << u"-seg_duration"_s
+              << u"2"_s << u"-adaptation_sets"_s << u"id=0,streams=v id=1,streams=a"_s
+              << u"-init_seg_name"_s << u"init-$RepresentationID$.m4s"_s << u"-media_seg_name"_s
               << u"chunk-$RepresentationID$-$Number%05d$.m4s"_s
               << m_dir.filePath(m_title + u".mpd"_s);
 
@@ -99,9 +114,8 @@ bool DashFixture::makePresentation(const Options &options)
     for (const auto &[index, id] : representationIds) {
         text.replace(u"<Representation id=\""_s + index + u'"',
                      u"<Representation id=\""_s + id + u'"');
-        const QStringList files = dir.entryList({u"init-"_s + index + u".m4s"_s,
-                                                 u"chunk-"_s + index + u"-*.m4s"_s},
-                                                QDir::Files);
+        const QStringList files = dir.entryList(
+            {u"init-"_s + index + u".m4s"_s, u"chunk-"_s + index + u"-*.m4s"_s}, QDir::Files);
         for (const QString &file : files) {
             const qsizetype dash = file.indexOf(u'-');
             QString renamed = file;
@@ -129,8 +143,9 @@ bool DashFixture::startServer()
     // The request log goes to standard error: thrown away, so that it never fills a pipe.
     m_server->setStandardErrorFile(QProcess::nullDevice());
     m_server->setWorkingDirectory(m_dir.path());
-    m_server->start(python, {u"-u"_s, u"-m"_s, u"http.server"_s, u"0"_s, u"--bind"_s,
-                             u"127.0.0.1"_s, u"--directory"_s, m_dir.path()});
+    m_server->start(python,
+                    {u"-u"_s, u"-m"_s, u"http.server"_s, u"0"_s, u"--bind"_s, u"127.0.0.1"_s,
+                     u"--directory"_s, m_dir.path()});
     static const QRegularExpression portPattern(u"port (\\d+)"_s);
     QByteArray banner;
     const QDeadlineTimer deadline(15'000);

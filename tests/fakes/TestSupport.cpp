@@ -47,7 +47,7 @@ bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            && file.write(content) == content.size();
+        && file.write(content) == content.size();
 }
 
 bool isProcessAlive(qint64 pid)
@@ -86,12 +86,11 @@ QByteArray StdoutCapture::text()
     // QtTest writes its own messages to standard output too: leave them out.
     QByteArray text;
     for (const QByteArray &line : reader.readAll().split('\n')) {
-        static const QByteArrayList testPrefixes = {"QWARN  :", "QINFO  :", "QDEBUG :",
-                                                    "QSYSTEM:", "QCRITICAL:"};
-        const bool fromTest = std::any_of(testPrefixes.cbegin(), testPrefixes.cend(),
-                                          [&line](const QByteArray &p) {
-                                              return line.startsWith(p);
-                                          });
+        static const QByteArrayList testPrefixes
+            = {"QWARN  :", "QINFO  :", "QDEBUG :", "QSYSTEM:", "QCRITICAL:"};
+        const bool fromTest
+            = std::any_of(testPrefixes.cbegin(), testPrefixes.cend(),
+                          [&line](const QByteArray &p) { return line.startsWith(p); });
         if (!fromTest && !line.isEmpty()) {
             text += line + '\n';
         }

@@ -49,7 +49,8 @@ void tst_preferenceViewController::init()
 QStringList tst_preferenceViewController::stored()
 {
     m_store->sync();
-    return {m_store->value(u"AudioFormat"_s).toString(), m_store->value(u"AudioQuality"_s).toString(),
+    return {m_store->value(u"AudioFormat"_s).toString(),
+            m_store->value(u"AudioQuality"_s).toString(),
             m_store->value(u"AudioPreserveVideo"_s).toString()};
 }
 
@@ -61,8 +62,9 @@ void tst_preferenceViewController::firstOpeningShowsSeededValues()
     for (int index = 0; index < combo->count(); ++index) {
         offered << combo->itemText(index);
     }
-    QCOMPARE(offered, (QStringList{u"best"_s, u"aac"_s, u"flac"_s, u"mp3"_s, u"m4a"_s, u"opus"_s,
-                                   u"vorbis"_s, u"wav"_s}));
+    QCOMPARE(offered,
+             (QStringList {u"best"_s, u"aac"_s, u"flac"_s, u"mp3"_s, u"m4a"_s, u"opus"_s,
+                           u"vorbis"_s, u"wav"_s}));
     QCOMPARE(control<QLineEdit>(u"qualityTextField"_s)->text(), u"0"_s);
     QVERIFY(control<QCheckBox>(u"preserveVideoButton"_s)->isChecked());
     QCOMPARE(m_window->windowTitle(), u"Preferences"_s);
@@ -75,13 +77,13 @@ void tst_preferenceViewController::okStoresWhatTheControlsHold_data()
     QTest::addColumn<bool>("keepVideo");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("unchanged") << QString() << QString() << true
-                               << QStringList{u"best"_s, u"0"_s, u"1"_s};
-    QTest::newRow("listed format, 128") << u"mp3"_s << u"128"_s << true
-                                        << QStringList{u"mp3"_s, u"128"_s, u"1"_s};
+                               << QStringList {u"best"_s, u"0"_s, u"1"_s};
+    QTest::newRow("listed format, 128")
+        << u"mp3"_s << u"128"_s << true << QStringList {u"mp3"_s, u"128"_s, u"1"_s};
     QTest::newRow("typed format, negative") << u"alac; touch x"_s << u"-3"_s << false
-                                            << QStringList{u"alac; touch x"_s, u"-3"_s, u"0"_s};
+                                            << QStringList {u"alac; touch x"_s, u"-3"_s, u"0"_s};
     QTest::newRow("smallest 32-bit") << u"opus"_s << u"-2147483648"_s << false
-                                     << QStringList{u"opus"_s, u"-2147483648"_s, u"0"_s};
+                                     << QStringList {u"opus"_s, u"-2147483648"_s, u"0"_s};
 }
 
 void tst_preferenceViewController::okStoresWhatTheControlsHold()
