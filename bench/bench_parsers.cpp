@@ -56,7 +56,7 @@ qsizetype countLines(const QByteArray &text)
 }
 
 // A listing of a page with very many formats: the preamble and table head of the recorded
-// YouTube listing, then the table rows of every recorded listing (format lines and the
+// box-drawing listing, then the table rows of every recorded listing (format lines and the
 // storyboard rows that are no format) in turn, up to the line count.
 const QByteArray &longListing()
 {
