@@ -247,18 +247,28 @@ void ViewController::queryFormats()
     if (m_query->isRunning()) {
         return;
     }
-    if (!youtubeDLPath()) {
-        setMessage(tr("Outil introuvable : %1").arg(QString::fromUtf16(downloaderToolName)));
-        return;
-    }
     const QString address = m_ui->urlYoutube->text();
-    if (address.trimmed().isEmpty()) {
-        setMessage(tr("Saisissez l'adresse d'une vidéo"));
+    if (!canRun(ToolNeed::Downloader, address)) {
         return;
     }
     setMessage(tr("Recherche des formats…"));
     m_query->start(*youtubeDLPath(), address);
     updateControls();
+}
+
+bool ViewController::canRun(ToolNeed need, const QString &address)
+{
+    const bool converterMissing = need == ToolNeed::DownloaderAndConverter && !ffmpegPath();
+    if (!youtubeDLPath() || converterMissing) {
+        const auto name = !youtubeDLPath() ? downloaderToolName : converterToolName;
+        setMessage(tr("Outil introuvable : %1").arg(QString::fromUtf16(name)));
+        return false;
+    }
+    if (address.trimmed().isEmpty()) {
+        setMessage(tr("Saisissez l'adresse d'une vidéo"));
+        return false;
+    }
+    return true;
 }
 
 void ViewController::downloadButton(int tag)
@@ -272,14 +282,8 @@ void ViewController::downloadButton(int tag)
     const int audioPreserveVideo = m_settings.audioPreserveVideo();
     const bool audio = tag == audioDownloadTag;
 
-    if (!youtubeDLPath() || (audio && !ffmpegPath())) {
-        const auto name = !youtubeDLPath() ? downloaderToolName : converterToolName;
-        setMessage(tr("Outil introuvable : %1").arg(QString::fromUtf16(name)));
-        return;
-    }
     const QString address = m_ui->urlYoutube->text();
-    if (address.trimmed().isEmpty()) {
-        setMessage(tr("Saisissez l'adresse d'une vidéo"));
+    if (!canRun(audio ? ToolNeed::DownloaderAndConverter : ToolNeed::Downloader, address)) {
         return;
     }
     const QString folder = m_folderChooser(this);

@@ -72,7 +72,12 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    enum class ToolNeed { Downloader, DownloaderAndConverter };
+
     void viewDidLoad(const QString &toolFolder);
+    /// Whether the tools and the address that an action needs are there; says what is
+    /// missing on the message line otherwise.
+    bool canRun(ToolNeed need, const QString &address);
     void queryFormats();
     void startDownload(const QStringList &arguments, const QString &folder);
     void resetDownloadDisplay();

@@ -46,19 +46,6 @@ QStringList partialFiles(const QString &destination)
     return files;
 }
 
-// Signals a process group by its id, also once its leader has been reaped: the id stays
-// reserved while any member of the group lives.
-void signalGroup(qint64 groupId, int signalNumber)
-{
-#ifdef Q_OS_UNIX
-    if (groupId > 0) {
-        ::kill(-static_cast<pid_t>(groupId), signalNumber);
-    }
-#else
-    Q_UNUSED(groupId);
-    Q_UNUSED(signalNumber);
-#endif
-}
 } // namespace
 
 bool deleteFile(const QString &path, const QString &folder)
@@ -186,13 +173,13 @@ void DownloadRunner::stopAndWait()
     }
     m_cancelling = true;
     const qint64 groupId = m_process->processId();
-    signalGroup(groupId, SIGTERM);
+    signalProcessGroup(groupId, SIGTERM);
     if (!m_process->waitForFinished(quitGraceMilliseconds)) {
-        signalGroup(groupId, SIGKILL);
+        signalProcessGroup(groupId, SIGKILL);
         m_process->waitForFinished(quitGraceMilliseconds);
     }
     // Members of the group that outlived the shell (a converter ignoring SIGTERM) go too.
-    signalGroup(groupId, SIGKILL);
+    signalProcessGroup(groupId, SIGKILL);
 }
 
 void DownloadRunner::readOutput()

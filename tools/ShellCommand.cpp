@@ -47,13 +47,17 @@ void startInOwnProcessGroup(QProcess &process)
 
 void signalProcessGroup(const QProcess &process, int signalNumber)
 {
+    signalProcessGroup(process.processId(), signalNumber);
+}
+
+void signalProcessGroup(qint64 groupId, int signalNumber)
+{
 #ifdef Q_OS_UNIX
-    const qint64 pid = process.processId();
-    if (pid > 0) {
-        ::kill(-static_cast<pid_t>(pid), signalNumber);
+    if (groupId > 0) {
+        ::kill(-static_cast<pid_t>(groupId), signalNumber);
     }
 #else
-    Q_UNUSED(process);
+    Q_UNUSED(groupId);
     Q_UNUSED(signalNumber);
 #endif
 }
@@ -72,7 +76,7 @@ void terminateProcessGroup(QProcess &process)
     }
     signalProcessGroup(process, SIGTERM);
     QTimer::singleShot(killGraceMilliseconds, &process,
-                       [pid] { ::kill(-static_cast<pid_t>(pid), SIGKILL); });
+                       [pid] { signalProcessGroup(pid, SIGKILL); });
 #else
     process.kill();
 #endif

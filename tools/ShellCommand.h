@@ -23,6 +23,9 @@ void startInOwnProcessGroup(QProcess &process);
 
 /// Sends the signal to the whole process group led by the process (no-op when not running).
 void signalProcessGroup(const QProcess &process, int signalNumber);
+/// Sends the signal to a process group by its id, which stays reserved while any member of
+/// the group lives, also once its leader has been reaped; ids of 0 and below are ignored.
+void signalProcessGroup(qint64 groupId, int signalNumber);
 
 /// Ends a whole process group: SIGTERM at once, SIGKILL after a grace period.
 void terminateProcessGroup(QProcess &process);
