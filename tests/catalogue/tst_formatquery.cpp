@@ -18,11 +18,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::readFile;
 
 QByteArray quoted(const QString &path)
 {

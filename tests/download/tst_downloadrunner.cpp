@@ -21,17 +21,8 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int downloadTimeout = 180'000;
 
-bool writeFile(const QString &path, const QByteArray &content)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+using TestSupport::readFile;
+using TestSupport::writeFile;
 
 // What a runner reports: "D <path>", "P <percent>", and its end: "finished",
 // "failed: <message>" or "cancelled".
