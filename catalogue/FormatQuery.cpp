@@ -3,7 +3,6 @@
 #include "catalogue/FormatQuery.h"
 
 #include <algorithm>
-#include <csignal>
 #include <utility>
 
 #include <QProcess>
@@ -60,14 +59,7 @@ FormatQuery::~FormatQuery()
     }
     // No signal from a query that its owner is tearing down.
     m_process->disconnect(this);
-    terminateProcessGroup(*m_process);
-    if (!m_process->waitForFinished(shutdownGraceMilliseconds)) {
-#ifdef Q_OS_UNIX
-        signalProcessGroup(*m_process, SIGKILL);
-#endif
-        m_process->kill();
-        m_process->waitForFinished(shutdownGraceMilliseconds);
-    }
+    stopProcessGroupAndWait(*m_process, shutdownGraceMilliseconds);
 }
 
 QString FormatQuery::composeCommand(const QString &youtubeDLPath, const QString &address)

@@ -2,8 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "download/DownloadRunner.h"
 
-#include <csignal>
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,11 +11,6 @@
 #include "tools/Logging.h"
 #include "tools/ShellCommand.h"
 
-#ifdef Q_OS_UNIX
-#include <sys/types.h>
-#include <unistd.h>
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -26,6 +19,13 @@ constexpr int quitGraceMilliseconds = 3000;
 void logRefusal(const QString &path, const QString &reason)
 {
     qCWarning(lcQuorvel).noquote() << u"Fichier %1 ne peut être supprimé : %2"_s.arg(path, reason);
+}
+
+// Nothing to remove is no fault: an information line only.
+void logMissing(const QString &path)
+{
+    qCInfo(lcQuorvel).noquote() << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(
+        path);
 }
 
 // What the downloader leaves beside a destination while it writes it: the partial file,
@@ -65,8 +65,7 @@ bool deleteFile(const QString &path, const QString &folder)
     // file is removed from the folder it really lies in.
     const QString parent = QFileInfo(given.absolutePath()).canonicalFilePath();
     if (parent.isEmpty()) {
-        qCInfo(lcQuorvel).noquote()
-            << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(path);
+        logMissing(path);
         return false;
     }
     const QString target = parent + u'/' + name;
@@ -81,8 +80,7 @@ bool deleteFile(const QString &path, const QString &folder)
     const QFileInfo item(target);
     if (!item.isSymLink()) {
         if (!item.exists()) {
-            qCInfo(lcQuorvel).noquote()
-                << u"Fichier %1 ne peut être supprimé : il n'existe pas"_s.arg(path);
+            logMissing(path);
             return false;
         }
         if (!item.isFile()) {
@@ -172,14 +170,8 @@ void DownloadRunner::stopAndWait()
         return;
     }
     m_cancelling = true;
-    const qint64 groupId = m_process->processId();
-    signalProcessGroup(groupId, SIGTERM);
-    if (!m_process->waitForFinished(quitGraceMilliseconds)) {
-        signalProcessGroup(groupId, SIGKILL);
-        m_process->waitForFinished(quitGraceMilliseconds);
-    }
-    // Members of the group that outlived the shell (a converter ignoring SIGTERM) go too.
-    signalProcessGroup(groupId, SIGKILL);
+    // Members of the group that outlive the shell (a converter ignoring SIGTERM) go too.
+    stopProcessGroupAndWait(*m_process, quitGraceMilliseconds);
 }
 
 void DownloadRunner::readOutput()

@@ -81,3 +81,19 @@ void terminateProcessGroup(QProcess &process)
     process.kill();
 #endif
 }
+
+void stopProcessGroupAndWait(QProcess &process, int graceMilliseconds)
+{
+    if (process.state() == QProcess::NotRunning) {
+        return;
+    }
+    // The id is taken now: it still names the group once the leader has been reaped.
+    const qint64 groupId = process.processId();
+    signalProcessGroup(groupId, SIGTERM);
+    if (!process.waitForFinished(graceMilliseconds)) {
+        signalProcessGroup(groupId, SIGKILL);
+        process.kill();
+        process.waitForFinished(graceMilliseconds);
+    }
+    signalProcessGroup(groupId, SIGKILL);
+}

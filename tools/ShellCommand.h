@@ -29,3 +29,7 @@ void signalProcessGroup(qint64 groupId, int signalNumber);
 
 /// Ends a whole process group: SIGTERM at once, SIGKILL after a grace period.
 void terminateProcessGroup(QProcess &process);
+
+/// Ends a whole process group and waits for it (for an owner going away): SIGTERM, then
+/// SIGKILL after `graceMilliseconds`, and SIGKILL again for members that outlived the leader.
+void stopProcessGroupAndWait(QProcess &process, int graceMilliseconds);
