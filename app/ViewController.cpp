@@ -3,7 +3,6 @@
 #include "app/ViewController.h"
 
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 #include <QCloseEvent>
@@ -22,9 +21,7 @@
 #include "download/DownloadCommand.h"
 #include "download/DownloadRunner.h"
 #include "settings/preferenceViewController.h"
-#include "tools/ShellCommand.h"
-#include "tools/ToolLookup.h"
-#include "tools/ToolVersionQuery.h"
+#include "tools/Logging.h"
 #include "ui_ViewController.h"
 
 using namespace Qt::StringLiterals;
@@ -33,13 +30,6 @@ namespace {
 constexpr int audioDownloadTag = 3;
 // The bar counts tenths of a percent.
 constexpr double progressBarScale = 10.0;
-
-// Diagnostic lines go to standard output at once, one line each.
-void printLine(const QString &line)
-{
-    std::fputs(qPrintable(line + u'\n'), stdout);
-    std::fflush(stdout);
-}
 
 QString defaultFolderChooser(QWidget *parent)
 {
@@ -57,20 +47,29 @@ bool defaultQuitConfirmation(QWidget *parent)
 }
 } // namespace
 
-ViewController::ViewController(QSettings &store, const QString &toolFolder, QWidget *parent)
+ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::ViewController>())
     , m_store(store)
     , m_settings(store)
+    , m_tools(tools)
     , m_model(new FormatTableModel(formatList(), this))
     , m_query(new FormatQuery(this))
     , m_runner(new DownloadRunner(this))
-    , m_versionQuery(new ToolVersionQuery(this))
     , m_folderChooser(defaultFolderChooser)
     , m_quitConfirmation(defaultQuitConfirmation)
 {
     m_ui->setupUi(this);
+    connectActions();
+    connectFormatQuery();
+    connectDownloadRunner();
+    viewDidLoad();
+}
 
+ViewController::~ViewController() = default;
+
+void ViewController::connectActions()
+{
     connect(m_ui->getFormatButton, &QPushButton::clicked, this, &ViewController::getFormatButton);
     connect(m_ui->urlYoutube, &QLineEdit::returnPressed, this, [this] {
         if (m_ui->getFormatButton->isEnabled()) {
@@ -83,64 +82,57 @@ ViewController::ViewController(QSettings &store, const QString &toolFolder, QWid
     }
     connect(m_ui->cancelDownloadButton, &QPushButton::clicked, this,
             &ViewController::cancelDownload);
-
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->tickAllAction, &QAction::triggered, m_model, &FormatTableModel::tickAll);
     connect(m_ui->clearAllAction, &QAction::triggered, m_model, &FormatTableModel::clearAll);
     connect(m_ui->invertAllAction, &QAction::triggered, m_model, &FormatTableModel::invertAll);
+    connect(this, &ViewController::isRunningChanged, this, &ViewController::updateControls);
+    connect(&m_tools, &ToolSet::downloaderChanged, this, &ViewController::showDownloaderVersion);
+}
 
-    connect(m_query, &FormatQuery::formatsListed, this,
-            [this](const QList<formatYoutube> &formats) {
-                m_model->appendFormats(formats);
-                m_ui->tableView->resizeColumnsToContents();
-                setMessage(QString());
-                updateControls();
-            });
-    connect(m_query, &FormatQuery::failed, this, [this](const QString &message) {
-        m_model->reload();
-        setMessage(message);
-        updateControls();
-    });
+void ViewController::connectFormatQuery()
+{
+    connect(m_query, &FormatQuery::formatsListed, this, &ViewController::showFormats);
+    connect(m_query, &FormatQuery::failed, this, &ViewController::showQueryFailure);
+}
 
+void ViewController::connectDownloadRunner()
+{
     connect(m_runner, &DownloadRunner::destinationAnnounced, this, &ViewController::setMessage);
     connect(m_runner, &DownloadRunner::progressChanged, this,
             &ViewController::showDownloadProgress);
-    connect(m_runner, &DownloadRunner::finished, this, &ViewController::resetDownloadDisplay);
-    connect(m_runner, &DownloadRunner::failed, this, [this](const QString &message) {
-        resetDownloadDisplay();
-        setMessage(message);
-    });
-    connect(m_runner, &DownloadRunner::cancelled, this, [this] {
-        resetDownloadDisplay();
-        setMessage(tr("Téléchargement annulé"));
-    });
-    connect(this, &ViewController::isRunningChanged, this, &ViewController::updateControls);
-
-    connect(m_versionQuery, &ToolVersionQuery::versionRead, this, [this](const QString &version) {
-        // Name the program behind the tool folder's link: that is what the user updates.
-        const QFileInfo tool(youtubeDLPath().value_or(QString()));
-        const QString program = QFileInfo(tool.canonicalFilePath()).fileName();
-        auto *label = new QLabel(tr("Téléchargeur : %1 %2").arg(program, version), this);
-        label->setObjectName(u"downloaderVersionLabel"_s);
-        label->setToolTip(tool.canonicalFilePath());
-        statusBar()->addPermanentWidget(label);
-    });
-
-    viewDidLoad(toolFolder);
+    connect(m_runner, &DownloadRunner::finished, this, [this] { endDownload(QString()); });
+    connect(m_runner, &DownloadRunner::failed, this, &ViewController::endDownload);
+    connect(m_runner, &DownloadRunner::cancelled, this,
+            [this] { endDownload(tr("Téléchargement annulé")); });
 }
 
-ViewController::~ViewController() = default;
-
-void ViewController::viewDidLoad(const QString &toolFolder)
+void ViewController::viewDidLoad()
 {
-    youtubeDLPath() = resourcePath(QString::fromUtf16(downloaderToolName), toolFolder);
-    ffmpegPath() = resourcePath(QString::fromUtf16(converterToolName), toolFolder);
-
     // A pasted address is never cut short: it reaches the downloader whole, or the shell
     // refuses a command line beyond the system's limit and the window says so.
     m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
+    wireTable();
+    showKeysInMenus();
+    addDownloaderVersionLabel();
 
+    setMessage(QString());
+    m_ui->progressBar->setValue(0);
+    m_ui->urlYoutube->setFocus();
+    if (m_settings.seedIfAbsent()) {
+        printDiagnostic(u"Les paramètres n'existent pas"_s);
+    }
+    const QString missing = m_tools.missing(ToolSet::Need::DownloaderAndConverter);
+    if (!missing.isEmpty()) {
+        setMessage(missing);
+    }
+    updateControls();
+    m_tools.askDownloaderVersion();
+}
+
+void ViewController::wireTable()
+{
     QTableView *table = m_ui->tableView;
     table->setModel(m_model);
     QHeaderView *header = table->horizontalHeader();
@@ -149,21 +141,11 @@ void ViewController::viewDidLoad(const QString &toolFolder)
     header->setSortIndicator(-1, Qt::DescendingOrder);
     header->setStretchLastSection(true);
     table->verticalHeader()->hide();
-    // Only the code and codec columns sort; a click on another header keeps the current
-    // indicator and just shows the list again.
-    connect(header, &QHeaderView::sortIndicatorChanged, this,
-            [this, header](int section, Qt::SortOrder order) {
-                if (FormatTableModel::isSortable(section)) {
-                    m_model->sort(section, order);
-                    m_sortedSection = section;
-                    m_sortedOrder = order;
-                    return;
-                }
-                const QSignalBlocker blocker(header);
-                header->setSortIndicator(m_sortedSection, m_sortedOrder);
-                m_model->reload();
-            });
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &ViewController::sortTable);
+}
 
+void ViewController::showKeysInMenus()
+{
     // The edit menu shows the keyboard commands' keys; the keys themselves are handled by
     // position in keyDown(), so the menu's shortcuts stay inactive outside the menu.
     const QList<std::pair<QAction *, Qt::Key>> commandKeys = {
@@ -177,30 +159,14 @@ void ViewController::viewDidLoad(const QString &toolFolder)
     }
     m_ui->preferencesAction->setShortcut(QKeySequence::Preferences);
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
+}
 
-    setMessage(QString());
-    m_ui->progressBar->setValue(0);
-    m_ui->urlYoutube->setFocus();
-
-    if (m_settings.seedIfAbsent()) {
-        printLine(u"Les paramètres n'existent pas"_s);
-    }
-
-    QStringList missing;
-    if (!youtubeDLPath()) {
-        missing << QString::fromUtf16(downloaderToolName);
-    }
-    if (!ffmpegPath()) {
-        missing << QString::fromUtf16(converterToolName);
-    }
-    if (!missing.isEmpty()) {
-        setMessage(tr("Outil introuvable : %1").arg(missing.join(u", "_s)));
-    }
-    updateControls();
-
-    if (youtubeDLPath()) {
-        m_versionQuery->start(*youtubeDLPath());
-    }
+void ViewController::addDownloaderVersionLabel()
+{
+    m_versionLabel = new QLabel(this);
+    m_versionLabel->setObjectName(u"downloaderVersionLabel"_s);
+    m_versionLabel->hide();
+    statusBar()->addPermanentWidget(m_versionLabel);
 }
 
 bool ViewController::isRunning() const
@@ -248,7 +214,7 @@ void ViewController::queryFormats()
         return;
     }
     const QString address = m_ui->urlYoutube->text();
-    if (!canRun(ToolNeed::Downloader, address)) {
+    if (!canRun(ToolSet::Need::Downloader, address)) {
         return;
     }
     setMessage(tr("Recherche des formats…"));
@@ -256,12 +222,26 @@ void ViewController::queryFormats()
     updateControls();
 }
 
-bool ViewController::canRun(ToolNeed need, const QString &address)
+void ViewController::showFormats(const QList<formatYoutube> &formats)
 {
-    const bool converterMissing = need == ToolNeed::DownloaderAndConverter && !ffmpegPath();
-    if (!youtubeDLPath() || converterMissing) {
-        const auto name = !youtubeDLPath() ? downloaderToolName : converterToolName;
-        setMessage(tr("Outil introuvable : %1").arg(QString::fromUtf16(name)));
+    m_model->appendFormats(formats);
+    m_ui->tableView->resizeColumnsToContents();
+    setMessage(QString());
+    updateControls();
+}
+
+void ViewController::showQueryFailure(const QString &message)
+{
+    m_model->reload();
+    setMessage(message);
+    updateControls();
+}
+
+bool ViewController::canRun(ToolSet::Need need, const QString &address)
+{
+    const QString missing = m_tools.missing(need);
+    if (!missing.isEmpty()) {
+        setMessage(missing);
         return false;
     }
     if (address.trimmed().isEmpty()) {
@@ -276,53 +256,43 @@ void ViewController::downloadButton(int tag)
     if (m_isRunning) {
         return;
     }
-    // The settings are read on every download, plain ones included.
-    const QString audioFormat = m_settings.audioFormat();
-    const qint32 audioQuality = m_settings.audioQuality();
-    const int audioPreserveVideo = m_settings.audioPreserveVideo();
-    const bool audio = tag == audioDownloadTag;
-
+    // The settings are read on every download, plain ones included, before the folder.
+    const AudioSettings audio = m_settings.audioSettings();
+    const DownloadMode mode = tag == audioDownloadTag ? DownloadMode::Audio : DownloadMode::Plain;
     const QString address = m_ui->urlYoutube->text();
-    if (!canRun(audio ? ToolNeed::DownloaderAndConverter : ToolNeed::Downloader, address)) {
+    if (!canRun(mode == DownloadMode::Audio ? ToolSet::Need::DownloaderAndConverter
+                                            : ToolSet::Need::Downloader,
+                address)) {
         return;
     }
     const QString folder = m_folderChooser(this);
     if (folder.isEmpty()) {
         return;
     }
-    // The downloader would create a missing folder: one removed meanwhile, or one whose name
-    // is not UTF-8 and so came back as another name.
-    if (!QFileInfo(folder).isDir()) {
-        setMessage(tr("Dossier introuvable : %1").arg(folder));
+    if (const QString refusal = folderRefusal(folder); !refusal.isEmpty()) {
+        setMessage(refusal);
         return;
     }
-
-    DownloadRequest request;
-    request.youtubeDLPath = *youtubeDLPath();
-    request.ffmpegPath = ffmpegPath().value_or(QString());
-    request.folder = folder;
-    request.address = address;
-    request.formatIDs = m_model->checkedFormatIDs();
-    request.audio = audio;
-    request.audioFormat = audioFormat;
-    request.audioQuality = audioQuality;
-    request.audioPreserveVideo = audioPreserveVideo;
-    startDownload(shellArguments(composeDownloadCommand(request)), folder);
+    startDownload(makeDownloadRequest(mode, m_model->checkedFormatIDs(), folder, address, audio));
 }
 
-void ViewController::startDownload(const QStringList &arguments, const QString &folder)
+void ViewController::startDownload(const DownloadRequest &request)
 {
     m_ui->progressBar->setValue(0);
     setMessage(QString());
     setIsRunning(true);
-    m_runner->start(arguments, folder);
+    m_runner->start(request);
 }
 
 void ViewController::cancelDownload()
 {
-    if (m_runner->isRunning()) {
-        m_runner->cancel();
-    }
+    m_runner->cancel();
+}
+
+void ViewController::endDownload(const QString &message)
+{
+    resetDownloadDisplay();
+    setMessage(message);
 }
 
 void ViewController::resetDownloadDisplay()
@@ -339,6 +309,31 @@ void ViewController::showDownloadProgress(double percent)
         std::clamp(tenths, 0.0, static_cast<double>(m_ui->progressBar->maximum()))));
 }
 
+void ViewController::sortTable(int section, Qt::SortOrder order)
+{
+    if (FormatTableModel::isSortable(section)) {
+        m_model->sort(section, order);
+        m_sortedSection = section;
+        m_sortedOrder = order;
+        return;
+    }
+    // Only the code and codec columns sort; a click on another header keeps the current
+    // indicator and just shows the list again.
+    QHeaderView *header = m_ui->tableView->horizontalHeader();
+    const QSignalBlocker blocker(header);
+    header->setSortIndicator(m_sortedSection, m_sortedOrder);
+    m_model->reload();
+}
+
+void ViewController::showDownloaderVersion()
+{
+    const QString version = m_tools.downloaderVersion();
+    m_versionLabel->setText(tr("Téléchargeur : %1 %2").arg(m_tools.downloaderProgram(), version));
+    m_versionLabel->setToolTip(youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath()
+                                               : QString());
+    m_versionLabel->setVisible(!version.isEmpty());
+}
+
 void ViewController::openPreferences()
 {
     if (m_preferences) {
@@ -349,6 +344,12 @@ void ViewController::openPreferences()
     m_preferences = new preferenceViewController(m_store, this);
     m_preferences->setAttribute(Qt::WA_DeleteOnClose);
     m_preferences->show();
+}
+
+void ViewController::quitWithoutAsking()
+{
+    m_askBeforeQuitting = false;
+    close();
 }
 
 bool ViewController::keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
@@ -364,7 +365,7 @@ bool ViewController::keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScan
 #else
     const quint32 nativeCode = nativeScanCode;
 #endif
-    printLine(QString::number(position.value_or(static_cast<int>(nativeCode))));
+    printDiagnostic(QString::number(position.value_or(static_cast<int>(nativeCode))));
 
     switch (position.value_or(-1)) {
     case KeyPosition::clearAll:
@@ -394,7 +395,7 @@ void ViewController::keyPressEvent(QKeyEvent *event)
 void ViewController::closeEvent(QCloseEvent *event)
 {
     if (m_isRunning) {
-        if (!m_quitConfirmation(this)) {
+        if (m_askBeforeQuitting && !m_quitConfirmation(this)) {
             event->ignore();
             return;
         }
@@ -410,8 +411,7 @@ void ViewController::closeEvent(QCloseEvent *event)
 void ViewController::updateControls()
 {
     const bool haveDownloader = youtubeDLPath().has_value();
-    const bool querying = m_query->isRunning();
-    m_ui->getFormatButton->setEnabled(haveDownloader && !querying && !m_isRunning);
+    m_ui->getFormatButton->setEnabled(haveDownloader && !m_query->isRunning() && !m_isRunning);
     m_ui->downloadButton->setEnabled(haveDownloader && !m_isRunning);
     m_ui->downloadAudioButton->setEnabled(haveDownloader && ffmpegPath().has_value()
                                           && !m_isRunning);
@@ -420,5 +420,5 @@ void ViewController::updateControls()
 
 void ViewController::setMessage(const QString &message)
 {
-    m_ui->messageTextField->setText(message);
+    m_ui->messageTextField->setMessage(message);
 }

@@ -6,18 +6,21 @@
 #include <functional>
 #include <memory>
 
+#include <QList>
 #include <QMainWindow>
 #include <QPointer>
-#include <QStringList>
 
+#include "catalogue/formatYoutube.h"
 #include "settings/Settings.h"
+#include "tools/ToolSet.h"
 
 class DownloadRunner;
 class FormatQuery;
 class FormatTableModel;
+class QLabel;
 class QSettings;
-class ToolVersionQuery;
 class preferenceViewController;
+struct DownloadRequest;
 
 namespace Ui {
 class ViewController;
@@ -38,9 +41,9 @@ public:
     /// Asks whether to quit while a download runs.
     using QuitConfirmation = std::function<bool(QWidget *parent)>;
 
-    /// `store` holds the audio settings and must outlive the window; `toolFolder` is where
-    /// the downloader ("youtube-dl") and the converter ("ffmpeg") are looked up.
-    ViewController(QSettings &store, const QString &toolFolder, QWidget *parent = nullptr);
+    /// `store` holds the settings and `tools` the tools looked up at start-up; both must
+    /// outlive the window.
+    ViewController(QSettings &store, ToolSet &tools, QWidget *parent = nullptr);
     ~ViewController() override;
 
     bool isRunning() const;
@@ -59,6 +62,9 @@ public:
     void downloadButton(int tag);
     void cancelDownload();
     void openPreferences();
+    /// Ends Quorvel as closing the window does after the confirmation, without asking (for
+    /// the signals that end a program: Ctrl+C, the end of the session, a plain kill).
+    void quitWithoutAsking();
 
     /// A key command: Command (Ctrl elsewhere) + Shift and a key position of KeyPosition.
     /// Returns whether the event was one of the commands' shape (and so is consumed).
@@ -72,30 +78,43 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    enum class ToolNeed { Downloader, DownloaderAndConverter };
+    // Set-up, in the order the constructor runs it.
+    void connectActions();
+    void connectFormatQuery();
+    void connectDownloadRunner();
+    void viewDidLoad();
+    void wireTable();
+    void showKeysInMenus();
+    void addDownloaderVersionLabel();
 
-    void viewDidLoad(const QString &toolFolder);
     /// Whether the tools and the address that an action needs are there; says what is
     /// missing on the message line otherwise.
-    bool canRun(ToolNeed need, const QString &address);
+    bool canRun(ToolSet::Need need, const QString &address);
     void queryFormats();
-    void startDownload(const QStringList &arguments, const QString &folder);
+    void showFormats(const QList<formatYoutube> &formats);
+    void showQueryFailure(const QString &message);
+    void startDownload(const DownloadRequest &request);
+    void endDownload(const QString &message);
     void resetDownloadDisplay();
     void showDownloadProgress(double percent);
+    void sortTable(int section, Qt::SortOrder order);
+    void showDownloaderVersion();
     void updateControls();
     void setMessage(const QString &message);
 
     std::unique_ptr<Ui::ViewController> m_ui;
     QSettings &m_store;
     Settings m_settings;
+    ToolSet &m_tools;
     FormatTableModel *m_model = nullptr;
     FormatQuery *m_query = nullptr;
     DownloadRunner *m_runner = nullptr;
-    ToolVersionQuery *m_versionQuery = nullptr;
+    QLabel *m_versionLabel = nullptr;
     QPointer<preferenceViewController> m_preferences;
     FolderChooser m_folderChooser;
     QuitConfirmation m_quitConfirmation;
     bool m_isRunning = false;
+    bool m_askBeforeQuitting = true;
     // The column and order that the table is sorted by; -1: never sorted.
     int m_sortedSection = -1;
     Qt::SortOrder m_sortedOrder = Qt::DescendingOrder;

@@ -4,7 +4,9 @@
 #include <QSettings>
 
 #include "app/ViewController.h"
+#include "tools/TerminationSignals.h"
 #include "tools/ToolLookup.h"
+#include "tools/ToolSet.h"
 
 using namespace Qt::StringLiterals;
 
@@ -18,7 +20,15 @@ int main(int argc, char *argv[])
     QApplication::setDesktopFileName(u"quorvel"_s);
 
     QSettings settings;
-    ViewController window(settings, defaultToolFolder());
+    ToolSet tools;
+    tools.lookUp(defaultToolFolder());
+    ViewController window(settings, tools);
+    // Ctrl+C, the end of the session or a plain kill end Quorvel as closing its window does.
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&window] {
+        window.quitWithoutAsking();
+        QApplication::quit();
+    });
     // An address handed over by a launcher or a browser pre-fills the address field.
     const QStringList arguments = QApplication::arguments();
     if (arguments.size() > 1) {

@@ -5,22 +5,12 @@
 #include <algorithm>
 #include <utility>
 
-#include <QProcess>
-#include <QTimer>
-
 #include "catalogue/FormatListing.h"
 #include "tools/ShellCommand.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-// How long the destructor waits for a stopped query's processes before it kills them.
-constexpr int shutdownGraceMilliseconds = 1000;
-
-// The shell's own statuses for a command it could not run: not executable, not found.
-constexpr int shellCannotExecute = 126;
-constexpr int shellCommandNotFound = 127;
-
 // A listing is some KiB; a downloader that writes without end is read to its end, but no
 // more than this is kept.
 constexpr qsizetype outputLimit = 4 * 1024 * 1024;
@@ -36,30 +26,11 @@ QString lastLine(const QByteArray &output)
 
 FormatQuery::FormatQuery(QObject *parent)
     : QObject(parent)
-    , m_process(new QProcess(this))
-    , m_timer(new QTimer(this))
+    , m_process(new ShellProcess(this))
 {
-    m_process->setProgram(shellProgram());
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    // A downloader that asks a question reads end of file instead of waiting for ever.
-    m_process->setStandardInputFile(QProcess::nullDevice());
-    startInOwnProcessGroup(*m_process);
-    m_timer->setSingleShot(true);
-
-    connect(m_process, &QProcess::readyReadStandardOutput, this, &FormatQuery::readOutput);
-    connect(m_process, &QProcess::finished, this, &FormatQuery::processFinished);
-    connect(m_process, &QProcess::errorOccurred, this, &FormatQuery::processErrorOccurred);
-    connect(m_timer, &QTimer::timeout, this, &FormatQuery::timedOut);
-}
-
-FormatQuery::~FormatQuery()
-{
-    if (m_process->state() == QProcess::NotRunning) {
-        return;
-    }
-    // No signal from a query that its owner is tearing down.
-    m_process->disconnect(this);
-    stopProcessGroupAndWait(*m_process, shutdownGraceMilliseconds);
+    m_process->setTimeLimit(defaultTimeout);
+    connect(m_process, &ShellProcess::outputRead, this, &FormatQuery::readOutput);
+    connect(m_process, &ShellProcess::ended, this, &FormatQuery::processEnded);
 }
 
 QString FormatQuery::composeCommand(const QString &youtubeDLPath, const QString &address)
@@ -74,43 +45,40 @@ void FormatQuery::start(const QString &youtubeDLPath, const QString &address)
         return;
     }
     m_output.clear();
-    m_timedOut = false;
-    m_process->setArguments(shellArguments(composeCommand(youtubeDLPath, address)));
-    m_timer->start(m_timeout);
-    m_process->start();
+    m_process->start(composeCommand(youtubeDLPath, address));
 }
 
 bool FormatQuery::isRunning() const
 {
-    return m_process->state() != QProcess::NotRunning;
+    return m_process->isRunning();
 }
 
 void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
 {
-    m_timeout = timeout;
+    m_process->setTimeLimit(timeout);
 }
 
-void FormatQuery::readOutput()
+void FormatQuery::readOutput(const QByteArray &chunk)
 {
-    const QByteArray chunk = m_process->readAllStandardOutput();
     m_output += chunk.first(std::min(chunk.size(), outputLimit - m_output.size()));
 }
 
-void FormatQuery::processFinished()
+void FormatQuery::processEnded(const ShellProcess::End &end)
 {
-    m_timer->stop();
-    readOutput();
     const QByteArray output = std::exchange(m_output, {});
-
-    if (m_timedOut) {
+    switch (end.kind) {
+    case ShellProcess::EndKind::TimedOut:
         emit failed(tr("Délai dépassé : le téléchargeur ne répond pas"));
         return;
+    case ShellProcess::EndKind::FailedToStart:
+        emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(end.reason()));
+        return;
+    default:
+        break;
     }
-    QList<formatYoutube> formats = parseFormatListing(output);
+    const QList<formatYoutube> formats = parseFormatListing(output);
     if (formats.isEmpty()) {
-        const int status
-            = m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : 0;
-        if (status == shellCannotExecute || status == shellCommandNotFound) {
+        if (end.couldNotRun()) {
             emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)));
             return;
         }
@@ -120,30 +88,10 @@ void FormatQuery::processFinished()
             return;
         }
         // A downloader that failed without a word still fails, not "no formats".
-        if (m_process->exitStatus() != QProcess::NormalExit || status != 0) {
-            emit failed(m_process->exitStatus() == QProcess::NormalExit
-                            ? tr("Le téléchargeur a échoué (code de sortie %1)").arg(status)
-                            : tr("Le téléchargeur s'est arrêté"));
+        if (!end.succeeded()) {
+            emit failed(tr("Le téléchargeur a échoué (%1)").arg(end.reason()));
             return;
         }
     }
     emit formatsListed(formats);
-}
-
-void FormatQuery::processErrorOccurred()
-{
-    // Every other error also ends in finished(), which reports it.
-    if (m_process->error() != QProcess::FailedToStart) {
-        return;
-    }
-    m_timer->stop();
-    m_output.clear();
-    emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(m_process->errorString()));
-}
-
-void FormatQuery::timedOut()
-{
-    // The report waits for finished(): only then are the shell and the downloader gone.
-    m_timedOut = true;
-    terminateProcessGroup(*m_process);
 }

@@ -10,9 +10,7 @@
 #include <QString>
 
 #include "catalogue/formatYoutube.h"
-
-class QProcess;
-class QTimer;
+#include "tools/ShellProcess.h"
 
 /// The downloader's format listing, run asynchronously through the shell with both output
 /// channels merged and read to the end.
@@ -25,7 +23,6 @@ public:
     static constexpr std::chrono::milliseconds defaultTimeout {120'000};
 
     explicit FormatQuery(QObject *parent = nullptr);
-    ~FormatQuery() override;
 
     /// The command line: "<path> -F -- <address>", path and address each one quoted word.
     static QString composeCommand(const QString &youtubeDLPath, const QString &address);
@@ -46,14 +43,9 @@ signals:
     void failed(const QString &message);
 
 private:
-    void readOutput();
-    void processFinished();
-    void processErrorOccurred();
-    void timedOut();
+    void readOutput(const QByteArray &chunk);
+    void processEnded(const ShellProcess::End &end);
 
-    QProcess *m_process = nullptr;
-    QTimer *m_timer = nullptr;
+    ShellProcess *m_process = nullptr;
     QByteArray m_output;
-    std::chrono::milliseconds m_timeout = defaultTimeout;
-    bool m_timedOut = false;
 };

@@ -3,14 +3,26 @@
 #include "catalogue/FormatTableModel.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
 #include <QString>
 
+#include "tools/Logging.h"
+
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// A cell shows the start of a longer text (a listing line may be megabytes long): laying out
+// and painting it whole would stall every repaint. The record keeps the whole text, and the
+// tooltip shows more of it.
+constexpr qsizetype cellTextLimit = 300;
+constexpr qsizetype toolTipTextLimit = 4000;
+
+QString shortened(const QString &text, qsizetype limit)
+{
+    return text.size() <= limit ? text : text.first(limit) + u'…';
+}
 
 Qt::CheckState toCheckState(ControlState state)
 {
@@ -36,6 +48,20 @@ ControlState toControlState(Qt::CheckState state)
         break;
     }
     return ControlState::Off;
+}
+
+const QString &cellText(const formatYoutube &format, int column)
+{
+    switch (column) {
+    case FormatTableModel::FormatColumn:
+        return format.formatID;
+    case FormatTableModel::CodecColumn:
+        return format.codec;
+    case FormatTableModel::DimensionColumn:
+        return format.dimension;
+    default:
+        return format.info;
+    }
 }
 
 const QString &sortKey(const formatYoutube &format, int column)
@@ -77,18 +103,11 @@ QVariant FormatTableModel::data(const QModelIndex &index, int role) const
     const formatYoutube &format = m_list.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        switch (index.column()) {
-        case FormatColumn:
-            return format.formatID;
-        case CodecColumn:
-            return format.codec;
-        case DimensionColumn:
-            return format.dimension;
-        case InfoColumn:
-            return format.info;
-        default:
-            return {};
-        }
+        return shortened(cellText(format, index.column()), cellTextLimit);
+    case Qt::ToolTipRole: {
+        const QString &text = cellText(format, index.column());
+        return text.size() > cellTextLimit ? shortened(text, toolTipTextLimit) : QVariant();
+    }
     case Qt::CheckStateRole:
         if (index.column() == FormatColumn) {
             return static_cast<int>(toCheckState(format.isChecked));
@@ -146,19 +165,6 @@ QVariant FormatTableModel::headerData(int section, Qt::Orientation orientation, 
             return QVariant::fromValue(Qt::DescendingOrder);
         }
         return {};
-    case Qt::UserRole:
-        switch (section) {
-        case FormatColumn:
-            return QStringView(CellIdentifiers::formatCell).toString();
-        case CodecColumn:
-            return QStringView(CellIdentifiers::codecCell).toString();
-        case DimensionColumn:
-            return QStringView(CellIdentifiers::dimensionCell).toString();
-        case InfoColumn:
-            return QStringView(CellIdentifiers::infoCell).toString();
-        default:
-            return {};
-        }
     default:
         return {};
     }
@@ -215,10 +221,7 @@ void FormatTableModel::checkedButton(int row, ControlState state)
     if (row < 0 || row >= m_list.size()) {
         return;
     }
-    // A diagnostic line on standard output, flushed at once so that it is never lost or
-    // interleaved with the tools' output.
-    std::printf("%d - > %d\n", row, static_cast<int>(state));
-    std::fflush(stdout);
+    printDiagnostic(u"%1 - > %2"_s.arg(row).arg(static_cast<int>(state)));
     m_list[row].isChecked = state;
     const QModelIndex checkbox = index(row, FormatColumn);
     emit dataChanged(checkbox, checkbox, {Qt::CheckStateRole});

@@ -2,9 +2,50 @@
 // SPDX-License-Identifier: MIT
 #include "download/DownloadCommand.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
+
 #include "tools/ShellCommand.h"
+#include "tools/ToolSet.h"
 
 using namespace Qt::StringLiterals;
+
+DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &formatIDs,
+                                    const QString &folder, const QString &address,
+                                    const AudioSettings &audio)
+{
+    DownloadRequest request;
+    request.youtubeDLPath = youtubeDLPath().value_or(QString());
+    request.ffmpegPath = ffmpegPath().value_or(QString());
+    request.folder = folder;
+    request.address = address;
+    request.formatIDs = formatIDs;
+    request.audio = mode == DownloadMode::Audio;
+    request.audioFormat = audio.format;
+    request.audioQuality = audio.quality;
+    request.audioPreserveVideo = audio.preserveVideo;
+    return request;
+}
+
+QString folderRefusal(const QString &folder)
+{
+    // The downloader would create a missing folder: one removed meanwhile, or one whose name
+    // is not UTF-8 and so came back from the chooser as another name.
+    if (!QFileInfo(folder).isDir()) {
+        return QObject::tr("Dossier introuvable : %1").arg(folder);
+    }
+    // The downloader replaces "$NAME" and "${NAME}" in its output template by the
+    // environment's values ("$$" and a lone "$" stay), and nothing in the template can
+    // prevent it: such a folder would send the files elsewhere.
+    static const QRegularExpression variable(u"\\$[\\w{]"_s,
+                                             QRegularExpression::UseUnicodePropertiesOption);
+    if (folder.contains(variable)) {
+        return QObject::tr("Dossier refusé : le téléchargeur remplacerait « $ » suivi d'un nom "
+                           "dans « %1 » ; choisissez un dossier sans ce signe")
+            .arg(folder);
+    }
+    return {};
+}
 
 QString outputTemplate()
 {
@@ -46,7 +87,7 @@ QString composeDownloadCommand(const DownloadRequest &request)
         command += u" -x --ffmpeg-location "_s + shellQuote(request.ffmpegPath)
             + u" --audio-format "_s + shellQuote(request.audioFormat) + u" --audio-quality "_s
             + shellQuote(audioQualityText(request.audioQuality));
-        if (request.audioPreserveVideo == 1) {
+        if (request.audioPreserveVideo == ControlState::On) {
             command += u" -k"_s;
         }
     }

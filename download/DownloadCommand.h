@@ -6,6 +6,12 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "catalogue/formatYoutube.h"
+#include "settings/Settings.h"
+
+/// A plain download of the ticked formats, or one that extracts their audio.
+enum class DownloadMode { Plain, Audio };
+
 /// Everything a download's command line is made of.
 struct DownloadRequest
 {
@@ -19,9 +25,20 @@ struct DownloadRequest
     bool audio = false;
     QString audioFormat;
     qint32 audioQuality = 0;
-    /// Raw control state: 1 keeps the video file after extraction.
-    int audioPreserveVideo = 1;
+    /// On keeps the video file after extraction; off, mixed or any other value does not.
+    ControlState audioPreserveVideo = ControlState::On;
 };
+
+/// The request for one download, from the tools found at start-up and the audio settings
+/// as read before the folder was chosen.
+DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &formatIDs,
+                                    const QString &folder, const QString &address,
+                                    const AudioSettings &audio);
+
+/// Why the downloader cannot be given this folder, in French; empty when it can. A folder
+/// that does not exist (the downloader would create it) or whose name holds "$NAME" (the
+/// downloader would replace it by the environment's value and write elsewhere) is refused.
+QString folderRefusal(const QString &folder);
 
 /// The output template that follows the folder inside the same quoted word.
 QString outputTemplate();

@@ -11,6 +11,8 @@
 
 namespace {
 constexpr QByteArrayView destinationMarker("[download] Destination: ");
+constexpr QByteArrayView extractionMarker("[ExtractAudio] Destination: ");
+constexpr QByteArrayView mergeMarker("[Merger] Merging formats into \"");
 constexpr QByteArrayView progressMarker("[download] ");
 constexpr QByteArrayView errorPrefix("ERROR:");
 // Only the start of a longer line is examined (a destination is a path, a few KiB at
@@ -141,9 +143,9 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
     if (line.isEmpty()) {
         return;
     }
-    // The markers are ASCII, so they are found in the bytes; only the text that is handed
-    // on is decoded. UTF-8 resynchronises at every ASCII byte, so decoding the rest of a
-    // line gives the same characters as decoding the whole line would.
+    // The markers are ASCII, so they are found in the bytes. Paths are handed on as bytes;
+    // an error text is decoded, and as UTF-8 resynchronises at every ASCII byte, decoding
+    // the rest of a line gives the same characters as decoding the whole line would.
     const QByteArrayView view(line);
     if (view.startsWith(errorPrefix)) {
         const qsizetype start = skipBlanks(view, errorPrefix.size());
@@ -152,8 +154,15 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
     }
     const qsizetype destination = find(view, destinationMarker);
     if (destination >= 0) {
-        emit destinationAnnounced(
-            QString::fromUtf8(view.sliced(destination + destinationMarker.size())));
+        emit destinationAnnounced(line.sliced(destination + destinationMarker.size()));
+        return;
+    }
+    if (view.startsWith(extractionMarker)) {
+        emit conversionAnnounced(line.sliced(extractionMarker.size()));
+        return;
+    }
+    if (view.startsWith(mergeMarker) && view.endsWith('"')) {
+        emit conversionAnnounced(line.sliced(mergeMarker.size()).chopped(1));
         return;
     }
     const qsizetype progress = find(view, progressMarker);

@@ -24,8 +24,12 @@ public:
     void finish();
 
 signals:
-    /// "[download] Destination: <path>": the file about to be written.
-    void destinationAnnounced(const QString &path);
+    /// "[download] Destination: <path>": the file about to be written, as the exact bytes
+    /// of its name (which need not be valid UTF-8).
+    void destinationAnnounced(const QByteArray &path);
+    /// "[ExtractAudio] Destination: <path>" or "[Merger] Merging formats into "<path>"": the
+    /// file that the converter is about to write.
+    void conversionAnnounced(const QByteArray &path);
     /// A "[download] " line whose first text is a number followed by "%".
     void progressChanged(double percent);
     /// An "ERROR:" line, without that prefix.

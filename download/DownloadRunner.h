@@ -2,22 +2,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QDateTime>
+#include <QByteArray>
 #include <QObject>
 #include <QString>
-#include <QStringList>
 
+#include "download/DestinationCleanup.h"
+#include "tools/ShellProcess.h"
+
+struct DownloadRequest;
 class DownloadOutputMonitor;
-class QProcess;
 
-/// Removes the file at `path` before the downloader writes it, but only a regular file or
-/// a link whose path lies inside `folder`: never a folder, never anything outside. A failed
-/// removal is logged ("Fichier <path> ne peut être supprimé : <reason>"). Returns whether a
-/// file was removed.
-bool deleteFile(const QString &path, const QString &folder);
-
-/// Runs one download: "/bin/bash" with the given arguments, both output channels merged
-/// into the monitor, in a process group of its own. One download at a time.
+/// Runs one download: the request's command line through "/bin/bash -c", both output
+/// channels read by the monitor, in a process group of its own. One download at a time.
 class DownloadRunner final : public QObject
 {
     Q_OBJECT
@@ -25,21 +21,21 @@ class DownloadRunner final : public QObject
 
 public:
     explicit DownloadRunner(QObject *parent = nullptr);
+    /// Stops a download still running, as a cancel does, without telling anyone.
     ~DownloadRunner() override;
 
-    /// Logs the arguments and starts the shell; `folder` is the chosen folder, the only
-    /// place where announced destinations may be removed. Ignored while running.
-    void start(const QStringList &arguments, const QString &folder);
+    /// Logs the shell's arguments and starts the download; its folder is the only place
+    /// where files are ever removed. Ignored while running.
+    void start(const DownloadRequest &request);
     bool isRunning() const;
 
-    /// Ends the whole process group and removes the partial files (<destination>.part) of
-    /// the destinations announced; ends with cancelled().
+    /// Ends the whole process group and removes what the download leaves unfinished; ends
+    /// with cancelled() once the group has ended.
     void cancel();
-    /// For quitting: ends the process group and waits for it, at most a few seconds.
+    /// For quitting: the same as cancel(), but waits for the group, a few seconds at most.
     void stopAndWait();
 
 signals:
-    void started();
     /// A destination was announced (any old file there is already removed).
     void destinationAnnounced(const QString &path);
     void progressChanged(double percent);
@@ -50,15 +46,11 @@ signals:
     void cancelled();
 
 private:
-    void readOutput();
-    void processFinished(int exitCode, int exitStatus);
-    void processErrorOccurred();
+    void announceDestination(const QByteArray &path);
+    void processEnded(const ShellProcess::End &end);
 
-    QProcess *m_process = nullptr;
+    ShellProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
-    QString m_folder;
-    QDateTime m_startTime;
-    QStringList m_destinations;
+    DestinationCleanup m_cleanup;
     QString m_lastError;
-    bool m_cancelling = false;
 };

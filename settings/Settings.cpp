@@ -55,8 +55,10 @@ bool Settings::seedIfAbsent()
 
 QString Settings::audioFormat() const
 {
+    // A hand-edited "mp3, wav" comes back from an INI file as a list, which would reach the
+    // downloader as an empty text: only a stored text is a format.
     const QVariant value = m_store.value(key(audioFormatKey));
-    if (!value.isValid() || !value.canConvert<QString>()) {
+    if (value.typeId() != QMetaType::QString) {
         return seededAudioFormat();
     }
     return value.toString();
@@ -72,14 +74,23 @@ qint32 Settings::audioQuality() const
     return static_cast<qint32>(*number);
 }
 
-int Settings::audioPreserveVideo() const
+ControlState Settings::audioPreserveVideo() const
 {
     const auto number = storedInteger(m_store, key(audioPreserveVideoKey));
     if (!number || *number < std::numeric_limits<int>::min()
         || *number > std::numeric_limits<int>::max()) {
-        return static_cast<int>(seededAudioPreserveVideo);
+        return seededAudioPreserveVideo;
     }
-    return static_cast<int>(*number);
+    return static_cast<ControlState>(*number);
+}
+
+AudioSettings Settings::audioSettings() const
+{
+    AudioSettings audio;
+    audio.format = audioFormat();
+    audio.quality = audioQuality();
+    audio.preserveVideo = audioPreserveVideo();
+    return audio;
 }
 
 void Settings::setAudioFormat(const QString &format)
@@ -92,7 +103,7 @@ void Settings::setAudioQuality(qint32 quality)
     m_store.setValue(key(audioQualityKey), quality);
 }
 
-void Settings::setAudioPreserveVideo(int state)
+void Settings::setAudioPreserveVideo(ControlState state)
 {
-    m_store.setValue(key(audioPreserveVideoKey), state);
+    m_store.setValue(key(audioPreserveVideoKey), static_cast<int>(state));
 }

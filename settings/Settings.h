@@ -9,6 +9,14 @@
 
 class QSettings;
 
+/// The three settings of an audio download, as the download reads them.
+struct AudioSettings
+{
+    QString format;
+    qint32 quality = 0;
+    ControlState preserveVideo = ControlState::On;
+};
+
 /// The audio-extraction settings, with every key and seeded value in one place. Wraps a
 /// QSettings owned by the caller (the application's own store, or a test's file).
 class Settings final
@@ -32,12 +40,14 @@ public:
     // (possible only when the store was edited by hand).
     QString audioFormat() const;
     qint32 audioQuality() const;
-    /// The stored control state as a raw integer (1 on, 0 off, -1 mixed, or anything stored).
-    int audioPreserveVideo() const;
+    /// The stored control state (on, off, mixed, or whatever other number is stored).
+    ControlState audioPreserveVideo() const;
+    /// The three, read in this order.
+    AudioSettings audioSettings() const;
 
     void setAudioFormat(const QString &format);
     void setAudioQuality(qint32 quality);
-    void setAudioPreserveVideo(int state);
+    void setAudioPreserveVideo(ControlState state);
 
 private:
     QSettings &m_store;

@@ -45,9 +45,7 @@ void preferenceViewController::viewDidLoad()
     m_ui->formatComboBox->addItems(formatAudio());
     m_ui->formatComboBox->setCurrentText(m_settings.audioFormat());
     m_ui->qualityTextField->setText(QString::number(m_settings.audioQuality()));
-    m_ui->preserveVideoButton->setCheckState(
-        m_settings.audioPreserveVideo() == static_cast<int>(ControlState::On) ? Qt::Checked
-                                                                              : Qt::Unchecked);
+    m_ui->preserveVideoButton->setChecked(m_settings.audioPreserveVideo() == ControlState::On);
 }
 
 void preferenceViewController::showEvent(QShowEvent *event)
@@ -64,9 +62,8 @@ void preferenceViewController::okButton()
     accept();
     m_settings.setAudioFormat(m_ui->formatComboBox->currentText());
     m_settings.setAudioQuality(m_ui->qualityTextField->text().toInt());
-    m_settings.setAudioPreserveVideo(m_ui->preserveVideoButton->isChecked()
-                                         ? static_cast<int>(ControlState::On)
-                                         : static_cast<int>(ControlState::Off));
+    m_settings.setAudioPreserveVideo(m_ui->preserveVideoButton->isChecked() ? ControlState::On
+                                                                            : ControlState::Off);
 }
 
 void preferenceViewController::cancelButton()

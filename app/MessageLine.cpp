@@ -1,0 +1,55 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "app/MessageLine.h"
+
+#include <QPainter>
+#include <QStyle>
+
+namespace {
+QString oneLine(QStringView text, qsizetype limit)
+{
+    QString line = text.size() > limit ? text.first(limit) + u'…' : text.toString();
+    for (QChar &character : line) {
+        if (character.category() == QChar::Other_Control) {
+            character = u' ';
+        }
+    }
+    return line;
+}
+} // namespace
+
+MessageLine::MessageLine(QWidget *parent)
+    : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+void MessageLine::setMessage(const QString &message)
+{
+    setText(oneLine(message, textLimit));
+    setToolTip(message.size() > textLimit ? oneLine(message, toolTipLimit) : QString());
+}
+
+QSize MessageLine::sizeHint() const
+{
+    return minimumSizeHint();
+}
+
+QSize MessageLine::minimumSizeHint() const
+{
+    // One line high, whatever the text; the layout gives the width.
+    const QMargins margins = contentsMargins();
+    return {margins.left() + margins.right(),
+            fontMetrics().height() + margins.top() + margins.bottom()};
+}
+
+void MessageLine::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event);
+    QPainter painter(this);
+    const QRect area = contentsRect();
+    const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+    style()->drawItemText(&painter, area, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), shown, foregroundRole());
+}
