@@ -45,7 +45,7 @@ run_unit_tests() {
     # The tests choose the offscreen platform themselves (ctest sets QT_QPA_PLATFORM),
     # so no display is needed.
     say "Running the tests (ctest, at most ${TEST_TIMEOUT}s per test)"
-    ctest --test-dir "$QUORVEL_ROOT/build-test" --output-on-failure --timeout "$TEST_TIMEOUT" \
+    ctest --test-dir "$QUORVEL_ROOT/build-test" --output-on-failure --timeout "$TEST_TIMEOUT" -j "$(nproc)" \
         || die "some tests failed (see the output above)"
 }
 
@@ -57,7 +57,7 @@ run_sanitizer_tests() {
         -DQUORVEL_BUILD_TESTS=ON -DQUORVEL_WERROR=ON -DENABLE_SANITIZERS=ON -DQUORVEL_CORE_ONLY=ON
 
     say "Running the core tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    ctest --test-dir "$build_dir" --output-on-failure --timeout "$TEST_TIMEOUT" -L core \
+    ctest --test-dir "$build_dir" --output-on-failure --timeout "$TEST_TIMEOUT" -L core -j "$(nproc)" \
         || die "some tests failed under the sanitizers (see the output above)"
 }
 

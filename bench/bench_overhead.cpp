@@ -93,81 +93,30 @@ qint64 folderBytes(const QString &folder)
     return bytes;
 }
 
-// Made once with the tests' fixture and kept: making it again takes a minute of encoding,
-// and a run then starts with the page cache cold.
-void ensurePresentation(const QString &cacheFolder)
+// Made once into the cache with the tests' fixture, which serves it from there afterwards:
+// making it again takes a minute of encoding, and a run then starts with the page cache cold.
+std::unique_ptr<DashFixture> servePresentation(const QString &cacheFolder)
 {
-    const DashFixture::Options options = presentationOptions();
+    DashFixture::Options options = presentationOptions();
+    options.folder = cacheFolder;
     const QString stampPath = QDir(cacheFolder).filePath(u"presentation.stamp"_s);
     QFile stamp(stampPath);
-    if (stamp.open(QIODevice::ReadOnly)
-        && QString::fromUtf8(stamp.readAll()) == presentationStamp(options)) {
-        return;
+    if (!stamp.open(QIODevice::ReadOnly)
+        || QString::fromUtf8(stamp.readAll()) != presentationStamp(options)) {
+        say(u"Making the presentation in %1 (once; about a minute)..."_s.arg(cacheFolder));
+        QDir(cacheFolder).removeRecursively();
+        QDir().mkpath(cacheFolder);
     }
     stamp.close();
-
-    say(u"Making the presentation in %1 (once; about a minute)..."_s.arg(cacheFolder));
-    QDir(cacheFolder).removeRecursively();
-    if (!QDir().mkpath(cacheFolder)) {
-        fail(u"cannot create "_s + cacheFolder);
+    auto fixture = std::make_unique<DashFixture>(options);
+    if (!fixture->isValid()) {
+        fail(fixture->errorString());
     }
-    const DashFixture fixture(options);
-    if (!fixture.isValid()) {
-        fail(fixture.errorString());
+    if (stamp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        stamp.write(presentationStamp(options).toUtf8());
     }
-    const QDir source(fixture.folder());
-    for (const QString &name : source.entryList(QDir::Files)) {
-        if (!QFile::rename(source.filePath(name), QDir(cacheFolder).filePath(name))) {
-            fail(u"cannot move "_s + name);
-        }
-    }
-    if (!stamp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        fail(u"cannot write "_s + stampPath);
-    }
-    stamp.write(presentationStamp(options).toUtf8());
+    return fixture;
 }
-
-// Python's HTTP server on the cached folder, as the tests' fixture serves its own.
-class LocalServer final
-{
-public:
-    explicit LocalServer(const QString &folder)
-    {
-        const QString python = QStandardPaths::findExecutable(u"python3"_s, {u"/usr/bin"_s});
-        if (python.isEmpty()) {
-            fail(u"python3 not found"_s);
-        }
-        m_process.setStandardErrorFile(QProcess::nullDevice());
-        m_process.start(python,
-                        {u"-u"_s, u"-m"_s, u"http.server"_s, u"0"_s, u"--bind"_s, u"127.0.0.1"_s,
-                         u"--directory"_s, folder});
-        static const QRegularExpression portPattern(u"port (\\d+)"_s);
-        QByteArray banner;
-        const QDeadlineTimer deadline(15'000);
-        while (m_port.isEmpty() && !deadline.hasExpired()
-               && m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            banner += m_process.readAll();
-            m_port = portPattern.match(QString::fromUtf8(banner)).captured(1);
-        }
-        if (m_port.isEmpty()) {
-            fail(u"the HTTP server did not start: "_s + QString::fromUtf8(banner));
-        }
-    }
-
-    ~LocalServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-    Q_DISABLE_COPY_MOVE(LocalServer)
-
-    QString url(const QString &file) const { return u"http://127.0.0.1:%1/%2"_s.arg(m_port, file); }
-
-private:
-    QProcess m_process;
-    QString m_port;
-};
 
 // The longest time between two ticks of a 10 ms timer on the main thread: how long the
 // event loop was kept from anything else, a window's repaint for one.
@@ -249,7 +198,7 @@ void emptyFolder(const QString &folder)
 
 // With a meter, the timer's ticks add their own small cost to the process: the runs that
 // measure CPU time go without one.
-Measure runThroughQuorvel(DownloadRunner &runner, GapMeter *meter, const QString &commandLine,
+Measure runThroughQuorvel(DownloadRunner &runner, GapMeter *meter, const DownloadRequest &request,
                           const QString &folder)
 {
     emptyFolder(folder);
@@ -274,7 +223,7 @@ Measure runThroughQuorvel(DownloadRunner &runner, GapMeter *meter, const QString
     if (meter) {
         meter->start();
     }
-    runner.start(shellArguments(commandLine), folder);
+    runner.start(request);
     loop.exec();
     if (meter) {
         measure.longestGapMilliseconds = meter->stop();
@@ -421,13 +370,12 @@ int main(int argc, char *argv[])
     if (!downloader) {
         fail(u"no downloader in "_s + QStringLiteral(QUORVEL_BENCH_TOOL_DIR));
     }
-    ensurePresentation(cacheFolder);
+    const auto server = servePresentation(cacheFolder);
     const qint64 presentationBytes = folderBytes(cacheFolder);
     if (presentationBytes < minimumPresentationBytes) {
         fail(u"the presentation is only %1 bytes"_s.arg(presentationBytes));
     }
-    const LocalServer server(cacheFolder);
-    const QString address = server.url(presentationOptions().title + u".mpd"_s);
+    const QString address = server->manifestUrl();
     QTemporaryDir folder(downloadParent(cacheFolder, presentationBytes)
                          + u"/quorvel-bench-XXXXXX"_s);
     if (!folder.isValid()) {
@@ -467,11 +415,11 @@ int main(int argc, char *argv[])
     // the moment, and neither kind always runs right after the other.
     for (int run = 0; run < runs; ++run) {
         if (run % 2 == 0) {
-            quorvel.push_back(runThroughQuorvel(runner, nullptr, commandLine, folder.path()));
+            quorvel.push_back(runThroughQuorvel(runner, nullptr, request, folder.path()));
             direct.push_back(runDirectly(commandLine, folder.path(), nullptr));
         } else {
             direct.push_back(runDirectly(commandLine, folder.path(), nullptr));
-            quorvel.push_back(runThroughQuorvel(runner, nullptr, commandLine, folder.path()));
+            quorvel.push_back(runThroughQuorvel(runner, nullptr, request, folder.path()));
         }
         const Measure &a = quorvel.back();
         const Measure &b = direct.back();
@@ -497,11 +445,11 @@ int main(int argc, char *argv[])
         Measure a;
         Measure b;
         if (run % 2 == 0) {
-            a = runThroughQuorvel(runner, &meter, commandLine, folder.path());
+            a = runThroughQuorvel(runner, &meter, request, folder.path());
             b = runDirectly(commandLine, folder.path(), &meter);
         } else {
             b = runDirectly(commandLine, folder.path(), &meter);
-            a = runThroughQuorvel(runner, &meter, commandLine, folder.path());
+            a = runThroughQuorvel(runner, &meter, request, folder.path());
         }
         downloadGaps.push_back(a.longestGapMilliseconds);
         baselineGaps.push_back(b.longestGapMilliseconds);

@@ -178,7 +178,7 @@ void feedMonitor(benchmark::State &state, const QByteArray &log)
                          ++progressCount;
                      });
     QObject::connect(&monitor, &DownloadOutputMonitor::destinationAnnounced, &receiver,
-                     [&](const QString &path) { destinationCount += path.isEmpty() ? 0 : 1; });
+                     [&](const QByteArray &path) { destinationCount += path.isEmpty() ? 0 : 1; });
 
     for ([[maybe_unused]] auto _ : state) {
         for (qsizetype offset = 0; offset < log.size(); offset += chunkSize) {

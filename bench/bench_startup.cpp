@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include "app/ViewController.h"
+#include "tools/ToolSet.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -97,7 +98,9 @@ int measureOnce(int argc, char *argv[], qint64 mainEntry)
     // A settings store of its own, first launch each time, as a new user's.
     QTemporaryDir settingsFolder;
     QSettings store(settingsFolder.filePath(u"settings.ini"_s), QSettings::IniFormat);
-    ViewController window(store, QStringLiteral(QUORVEL_BENCH_TOOL_DIR));
+    ToolSet tools;
+    tools.lookUp(QStringLiteral(QUORVEL_BENCH_TOOL_DIR));
+    ViewController window(store, tools);
     FirstPaintWatcher watcher(mainEntry, &application);
     window.installEventFilter(&watcher);
     window.show();

@@ -18,9 +18,9 @@ namespace {
 
 struct Event
 {
-    enum class Kind { Destination, Progress, Error };
+    enum class Kind { Destination, Conversion, Progress, Error };
     Kind kind = Kind::Destination;
-    QString text;
+    QByteArray text;
     double percent = 0;
 
     friend bool operator==(const Event &, const Event &) = default;
@@ -42,8 +42,12 @@ public:
     Recorder()
     {
         QObject::connect(&monitor, &DownloadOutputMonitor::destinationAnnounced, &monitor,
-                         [this](const QString &path) {
+                         [this](const QByteArray &path) {
                              events.append({Event::Kind::Destination, path});
+                         });
+        QObject::connect(&monitor, &DownloadOutputMonitor::conversionAnnounced, &monitor,
+                         [this](const QByteArray &path) {
+                             events.append({Event::Kind::Conversion, path});
                          });
         QObject::connect(&monitor, &DownloadOutputMonitor::progressChanged, &monitor,
                          [this](double percent) {
@@ -53,7 +57,7 @@ public:
                          });
         QObject::connect(&monitor, &DownloadOutputMonitor::errorReported, &monitor,
                          [this](const QString &line) {
-                             events.append({Event::Kind::Error, line});
+                             events.append({Event::Kind::Error, line.toUtf8()});
                          });
     }
 

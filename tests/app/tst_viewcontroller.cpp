@@ -1,52 +1,48 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
-#include <QAbstractItemModel>
+#include <csignal>
+
 #include <QApplication>
-#include <QDir>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
+#include <QScreen>
 #include <QTableView>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 
-#include "DashFixture.h"
 #include "TestSupport.h"
-#include "app/ViewController.h"
-#include "catalogue/FormatList.h"
+#include "WindowHarness.h"
+#include "settings/Settings.h"
+#include "tools/TerminationSignals.h"
 
 using namespace Qt::StringLiterals;
+using Downloader = WindowHarness::Downloader;
 
 namespace {
-// XKB key codes of the keys at the positions of D, I, Q and A (on a QWERTY layout).
-constexpr quint32 scanD = 40;
-constexpr quint32 scanI = 31;
-constexpr quint32 scanQ = 24;
-constexpr quint32 scanA = 38;
-
-QList<ControlState> checkStates()
+// The codes shown, in table order, "+" for a ticked row and "~" for a mixed one.
+QString codesShown(const WindowHarness &w)
 {
-    QList<ControlState> states;
-    for (const formatYoutube &format : formatList()) {
-        states << format.isChecked;
+    QStringList codes;
+    const QAbstractItemModel *model = w.child<QTableView>(u"tableView"_s)->model();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const int state = model->index(row, 0).data(Qt::CheckStateRole).toInt();
+        codes << model->index(row, 0).data().toString()
+                + (state == Qt::Checked                ? u"+"_s
+                       : state == Qt::PartiallyChecked ? u"~"_s
+                                                       : QString());
     }
-    return states;
+    return codes.join(u' ');
 }
 
-void setCheckStates(const QList<ControlState> &states)
+// Lists four formats, ticks 137 and 22, and puts 251 in the mixed state.
+void listFour(const WindowHarness &w)
 {
-    formatList().clear();
-    for (const ControlState state : states) {
-        formatYoutube format;
-        format.formatID = QString::number(formatList().size() + 100);
-        format.isChecked = state;
-        formatList() << format;
-    }
+    w.setBehaviour("printf '137 mp4 1x1\\n18 mp4 \\n251 webm \\n22 mp4 \\n'");
+    QVERIFY(w.listAndTick(u"http://127.0.0.1:9/v"_s, {u"137"_s, u"22"_s}));
+    QAbstractItemModel *model = w.child<QTableView>(u"tableView"_s)->model();
+    model->setData(model->index(2, 0), Qt::PartiallyChecked, Qt::CheckStateRole);
 }
 } // namespace
 
@@ -55,234 +51,212 @@ class tst_ViewController final : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void startupShowsNamedControlsAndSeedsOnce();
-    void missingToolsAreReportedAndDisableActions_data();
-    void missingToolsAreReportedAndDisableActions();
+    void startupSeedsOnceAndNamesTheDownloader();
+    void missingToolsAreSaidAndDisableActions_data();
+    void missingToolsAreSaidAndDisableActions();
     void keyboardCommands_data();
     void keyboardCommands();
-    void queryListsFixtureFormatsWhileWindowAnswers();
     void headerClicksSortCodeAndCodecOnly();
+    void longMessageNeverWidensTheWindow();
+    void downloadEnds_data();
+    void downloadEnds();
+    void quittingStopsTheDownload_data();
+    void quittingStopsTheDownload();
 };
 
-void tst_ViewController::init()
+void tst_ViewController::startupSeedsOnceAndNamesTheDownloader()
 {
-    formatList().clear();
-}
-
-void tst_ViewController::startupShowsNamedControlsAndSeedsOnce()
-{
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    QByteArray printed;
-    {
-        TestSupport::StdoutCapture capture;
-        ViewController window(*store, TestSupport::toolFolder());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-
-        for (const auto &name :
-             {u"urlYoutube"_s, u"getFormatButton"_s, u"tableView"_s, u"downloadButton"_s,
-              u"downloadAudioButton"_s, u"messageTextField"_s, u"progressBar"_s}) {
-            QVERIFY2(window.findChild<QWidget *>(name), qPrintable(name));
-        }
-        QCOMPARE(window.findChild<QPushButton *>(u"downloadAudioButton"_s)->property("tag"), 3);
-        QCOMPARE(window.findChild<QLabel *>(u"messageTextField"_s)->text(), QString());
-        QVERIFY(window.findChild<QPushButton *>(u"downloadAudioButton"_s)->isEnabled());
-        QVERIFY(!window.isRunning());
-        QCOMPARE(window.findChild<QTableView *>(u"tableView"_s)->model()->rowCount(), 0);
-        // The downloader's version shows once it has answered.
-        QTRY_VERIFY(window.findChild<QLabel *>(u"downloaderVersionLabel"_s));
-        printed = capture.text();
-    }
-    QCOMPARE(printed, QByteArray("Les paramètres n'existent pas\n"));
-    QCOMPARE(store->value(u"AudioFormat"_s).toString(), u"best"_s);
-
-    // A later launch prints nothing and keeps what the user stored.
-    store->setValue(u"AudioFormat"_s, u"opus"_s);
     TestSupport::StdoutCapture capture;
-    ViewController window(*store, TestSupport::toolFolder());
-    QCOMPARE(capture.text(), QByteArray());
-    QCOMPARE(store->value(u"AudioFormat"_s).toString(), u"opus"_s);
+    WindowHarness w;
+    QCOMPARE(w.message(), QString());
+    auto *version = w.child<QLabel>(u"downloaderVersionLabel"_s);
+    QTRY_VERIFY(!version->text().isEmpty());
+    QVERIFY2(version->text().startsWith(u"Téléchargeur : yt-dlp 20"_s),
+             qPrintable(version->text()));
+    // A later launch prints nothing and keeps what the user stored.
+    Settings(*w.store).setAudioFormat(u"opus"_s);
+    const ViewController later(*w.store, w.toolSet);
+    QCOMPARE(capture.text(), "Les paramètres n'existent pas\n"_ba);
+    QCOMPARE(Settings(*w.store).audioFormat(), u"opus"_s);
 }
 
-void tst_ViewController::missingToolsAreReportedAndDisableActions_data()
+void tst_ViewController::missingToolsAreSaidAndDisableActions_data()
 {
-    QTest::addColumn<QStringList>("tools");
+    QTest::addColumn<bool>("downloader");
+    QTest::addColumn<bool>("converter");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("plainEnabled");
-    QTest::addColumn<bool>("audioEnabled");
-    QTest::newRow("none") << QStringList() << u"Outil introuvable : youtube-dl, ffmpeg"_s << false
-                          << false;
-    QTest::newRow("no converter") << QStringList {u"youtube-dl"_s}
-                                  << u"Outil introuvable : ffmpeg"_s << true << false;
-    QTest::newRow("no downloader")
-        << QStringList {u"ffmpeg"_s} << u"Outil introuvable : youtube-dl"_s << false << false;
+    QTest::newRow("none") << false << false << u"Outil introuvable : youtube-dl, ffmpeg"_s;
+    QTest::newRow("no converter") << true << false << u"Outil introuvable : ffmpeg"_s;
+    QTest::newRow("no downloader") << false << true << u"Outil introuvable : youtube-dl"_s;
 }
 
-void tst_ViewController::missingToolsAreReportedAndDisableActions()
+void tst_ViewController::missingToolsAreSaidAndDisableActions()
 {
-    QFETCH(QStringList, tools);
+    QFETCH(bool, downloader);
+    QFETCH(bool, converter);
     QFETCH(QString, message);
-    QFETCH(bool, plainEnabled);
-    QFETCH(bool, audioEnabled);
-    QTemporaryDir dir;
-    for (const QString &tool : tools) {
-        QVERIFY(QFile::link(QDir(TestSupport::toolFolder()).filePath(tool), dir.filePath(tool)));
-    }
-    auto store = TestSupport::makeSettings(dir);
-    ViewController window(*store, dir.path());
-
-    QCOMPARE(window.findChild<QLabel *>(u"messageTextField"_s)->text(), message);
-    QCOMPARE(window.findChild<QPushButton *>(u"getFormatButton"_s)->isEnabled(), plainEnabled);
-    QCOMPARE(window.findChild<QPushButton *>(u"downloadButton"_s)->isEnabled(), plainEnabled);
-    QCOMPARE(window.findChild<QPushButton *>(u"downloadAudioButton"_s)->isEnabled(), audioEnabled);
-    QCOMPARE(youtubeDLPath().has_value(), tools.contains(u"youtube-dl"_s));
-    QCOMPARE(ffmpegPath().has_value(), tools.contains(u"ffmpeg"_s));
+    WindowHarness w(downloader ? Downloader::StandIn : Downloader::None, converter);
+    QCOMPARE(w.message(), message);
+    QCOMPARE(w.child<QPushButton>(u"getFormatButton"_s)->isEnabled(), downloader);
+    QCOMPARE(w.child<QPushButton>(u"downloadButton"_s)->isEnabled(), downloader);
+    QCOMPARE(w.child<QPushButton>(u"downloadAudioButton"_s)->isEnabled(), downloader && converter);
+    QCOMPARE(youtubeDLPath().has_value(), downloader);
+    QCOMPARE(ffmpegPath().has_value(), converter);
 }
 
 void tst_ViewController::keyboardCommands_data()
 {
-    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
-    QTest::addColumn<quint32>("scanCode");
-    QTest::addColumn<QList<ControlState>>("before");
-    QTest::addColumn<QList<ControlState>>("after");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<quint32>("scanCode"); // XKB key codes: D 40, I 31, Q 24, A 38 (QWERTY)
+    QTest::addColumn<QString>("after");
     QTest::addColumn<QByteArray>("printed");
-    QTest::addColumn<bool>("reloaded");
-
-    const auto on = ControlState::On;
-    const auto off = ControlState::Off;
-    const auto mixed = ControlState::Mixed;
-    const Qt::KeyboardModifiers command = Qt::ControlModifier | Qt::ShiftModifier;
-    QTest::newRow("clear") << command << scanD << QList {on, mixed, off} << QList {off, off, off}
-                           << QByteArray("2\n") << true;
-    QTest::newRow("invert on off mixed") << command << scanI << QList {on, off, mixed}
-                                         << QList {off, on, on} << QByteArray("34\n") << true;
+    const int command = Qt::ControlModifier | Qt::ShiftModifier;
+    const QString listed = u"137+ 18 251~ 22+"_s;
+    QTest::newRow("clear") << command << 40u << u"137 18 251 22"_s << "2\n"_ba;
+    QTest::newRow("invert: mixed becomes on")
+        << command << 31u << u"137 18+ 251+ 22"_s << "34\n"_ba;
     QTest::newRow("tick all, Alt held too")
-        << (command | Qt::AltModifier) << scanQ << QList {off, mixed} << QList {on, on}
-        << QByteArray("12\n") << true;
-    QTest::newRow("empty list still reloads") << command << scanD << QList<ControlState>()
-                                              << QList<ControlState>() << QByteArray("2\n") << true;
-    QTest::newRow("no shift: dropped") << Qt::KeyboardModifiers(Qt::ControlModifier) << scanQ
-                                       << QList {off} << QList {off} << QByteArray() << false;
-    QTest::newRow("no command: dropped") << Qt::KeyboardModifiers(Qt::ShiftModifier) << scanQ
-                                         << QList {off} << QList {off} << QByteArray() << false;
-    QTest::newRow("other key: code printed only")
-        << command << scanA << QList {on} << QList {on} << QByteArray("38\n") << false;
+        << int(command | Qt::AltModifier) << 24u << u"137+ 18+ 251+ 22+"_s << "12\n"_ba;
+    QTest::newRow("no shift: dropped") << int(Qt::ControlModifier) << 24u << listed << QByteArray();
+    QTest::newRow("no command: dropped") << int(Qt::ShiftModifier) << 24u << listed << QByteArray();
+    QTest::newRow("other key: its code printed only") << command << 38u << listed << "38\n"_ba;
 }
 
 void tst_ViewController::keyboardCommands()
 {
-    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(int, modifiers);
     QFETCH(quint32, scanCode);
-    QFETCH(QList<ControlState>, before);
-    QFETCH(QList<ControlState>, after);
+    QFETCH(QString, after);
     QFETCH(QByteArray, printed);
-    QFETCH(bool, reloaded);
-
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    store->setValue(u"AudioFormat"_s, u"best"_s);
-    ViewController window(*store, TestSupport::toolFolder());
-    setCheckStates(before);
-    QAbstractItemModel *model = window.findChild<QTableView *>(u"tableView"_s)->model();
-    QSignalSpy resets(model, &QAbstractItemModel::modelReset);
-
+    WindowHarness w(Downloader::StandIn);
+    listFour(w);
     TestSupport::StdoutCapture capture;
     // The key is recognised by its position (scan code), whatever character it gives.
-    QKeyEvent event(QEvent::KeyPress, Qt::Key_unknown, modifiers, scanCode, 0, 0);
-    QApplication::sendEvent(&window, &event);
-
+    QKeyEvent event(QEvent::KeyPress, Qt::Key_unknown, Qt::KeyboardModifiers(modifiers), scanCode,
+                    0, 0);
+    QApplication::sendEvent(w.window.get(), &event);
     QCOMPARE(capture.text(), printed);
-    QCOMPARE(checkStates(), after);
-    QCOMPARE(!resets.isEmpty(), reloaded);
-}
-
-void tst_ViewController::queryListsFixtureFormatsWhileWindowAnswers()
-{
-    DashFixture fixture;
-    QVERIFY2(fixture.isValid(), qPrintable(fixture.errorString()));
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    ViewController window(*store, TestSupport::toolFolder());
-    window.show();
-    auto *button = window.findChild<QPushButton *>(u"getFormatButton"_s);
-    auto *message = window.findChild<QLabel *>(u"messageTextField"_s);
-    QAbstractItemModel *model = window.findChild<QTableView *>(u"tableView"_s)->model();
-
-    int ticks = 0;
-    QTimer timer;
-    connect(&timer, &QTimer::timeout, this, [&ticks] { ++ticks; });
-    timer.start(10);
-
-    // An empty address is not sent to the downloader.
-    window.findChild<QLineEdit *>(u"urlYoutube"_s)->setText(u"  "_s);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(message->text(), u"Saisissez l'adresse d'une vidéo"_s);
-    QVERIFY(button->isEnabled());
-
-    // Two queries in a row: the second one's records follow the first one's.
-    for (int round = 1; round <= 2; ++round) {
-        window.findChild<QLineEdit *>(u"urlYoutube"_s)->setText(fixture.manifestUrl());
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(message->text(), u"Recherche des formats…"_s);
-        QVERIFY(!button->isEnabled());
-        const int ticksAtStart = ticks;
-        QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 120'000);
-        QVERIFY2(ticks > ticksAtStart, "the event loop stood still during the query");
-        QCOMPARE(message->text(), QString());
-        QCOMPARE(model->rowCount(), 2 * round);
-    }
-    QStringList codes;
-    for (int row = 0; row < model->rowCount(); ++row) {
-        codes << model->index(row, 0).data().toString();
-    }
-    QCOMPARE(codes, (QStringList {u"140"_s, u"137"_s, u"140"_s, u"137"_s}));
+    QCOMPARE(codesShown(w), after);
 }
 
 void tst_ViewController::headerClicksSortCodeAndCodecOnly()
 {
-    QTemporaryDir dir;
-    auto store = TestSupport::makeSettings(dir);
-    ViewController window(*store, TestSupport::toolFolder());
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    for (const auto &[code, codec] : {std::pair {u"137"_s, u" mp4 "_s},
-                                      {u"18"_s, u" mp4 "_s},
-                                      {u"251"_s, u" webm "_s},
-                                      {u"22"_s, u" mp4 "_s}}) {
-        formatList() << formatYoutube {code, codec, {}, {}, ControlState::Off};
-    }
-    auto *table = window.findChild<QTableView *>(u"tableView"_s);
-    QHeaderView *header = table->horizontalHeader();
-    const auto codes = [table] {
-        QStringList result;
-        for (int row = 0; row < table->model()->rowCount(); ++row) {
-            result << table->model()->index(row, 0).data().toString();
-        }
-        return result;
+    WindowHarness w(Downloader::StandIn);
+    w.window->show();
+    listFour(w);
+    QHeaderView *header = w.child<QTableView>(u"tableView"_s)->horizontalHeader();
+    const auto click = [&](int section) {
+        QTest::mouseClick(
+            header->viewport(), Qt::LeftButton, {},
+            {header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+             header->height() / 2});
+        return codesShown(w);
     };
-    const auto clickHeader = [header](int section) {
-        const QPoint centre(header->sectionViewportPosition(section)
-                                + header->sectionSize(section) / 2,
-                            header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
-    };
-
-    clickHeader(0);
-    QCOMPARE(codes(), (QStringList {u"251"_s, u"22"_s, u"18"_s, u"137"_s}));
+    QCOMPARE(click(0), u"251~ 22+ 18 137+"_s);
     QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
-    clickHeader(0);
-    QCOMPARE(codes(), (QStringList {u"137"_s, u"18"_s, u"22"_s, u"251"_s}));
-    QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+    QCOMPARE(click(0), u"137+ 18 22+ 251~"_s);
     // The size column does not sort, and the indicator stays where it was.
-    clickHeader(2);
-    QCOMPARE(codes(), (QStringList {u"137"_s, u"18"_s, u"22"_s, u"251"_s}));
+    QCOMPARE(click(2), u"137+ 18 22+ 251~"_s);
     QCOMPARE(header->sortIndicatorSection(), 0);
     // Codec, first click: decreasing codec, ties kept in their previous order.
-    clickHeader(1);
-    QCOMPARE(codes(), (QStringList {u"251"_s, u"137"_s, u"18"_s, u"22"_s}));
-    QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+    QCOMPARE(click(1), u"251~ 137+ 18 22+"_s);
+}
+
+void tst_ViewController::longMessageNeverWidensTheWindow()
+{
+    WindowHarness w(Downloader::StandIn);
+    w.window->resize(800, 500);
+    w.window->show();
+    // A server's long error page, as the downloader reports it.
+    w.setBehaviour("printf 'ERROR: %060000d\\n' 0; exit 1");
+    w.window->setAddress(u"http://127.0.0.1:9/v"_s);
+    w.click(u"getFormatButton"_s);
+    QTRY_VERIFY(w.message().startsWith(u"000"_s));
+    QApplication::processEvents();
+    QVERIFY(w.window->width() <= w.window->screen()->availableGeometry().width());
+    QVERIFY(w.message().size() <= 1001);
+    const QString toolTip = w.child<QLabel>(u"messageTextField"_s)->toolTip();
+    QVERIFY(toolTip.size() > w.message().size() && toolTip.size() <= 4001);
+}
+
+void tst_ViewController::downloadEnds_data()
+{
+    QTest::addColumn<QByteArray>("behaviour");
+    QTest::addColumn<QString>("message");
+    const QString failed = u"Échec du téléchargement : "_s;
+    QTest::newRow("success, whatever was said") << "echo 'ERROR: x'"_ba << QString();
+    QTest::newRow("the last error line")
+        << "echo 'ERROR: first'; echo 'ERROR:  Vidéo indisponible'; exit 1"_ba
+        << failed + u"Vidéo indisponible"_s;
+    QTest::newRow("silent failure") << "exit 3"_ba << failed + u"code de sortie 3"_s;
+    QTest::newRow("killed") << "kill -KILL $$"_ba << failed + u"arrêté par le signal 9"_s;
+}
+
+void tst_ViewController::downloadEnds()
+{
+    QFETCH(QByteArray, behaviour);
+    QFETCH(QString, message);
+    WindowHarness w(Downloader::StandIn);
+    w.setBehaviour(behaviour);
+    w.window->setAddress(u"http://127.0.0.1:9/v"_s);
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.window->isRunning());
+    QVERIFY(!w.child<QPushButton>(u"downloadAudioButton"_s)->isEnabled());
+    QVERIFY(w.waitForDownloadEnd());
+    QCOMPARE(w.message(), message);
+    QCOMPARE(w.child<QProgressBar>(u"progressBar"_s)->value(), 0);
+    QVERIFY(w.child<QPushButton>(u"downloadAudioButton"_s)->isEnabled());
+}
+
+void tst_ViewController::quittingStopsTheDownload_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("stops");
+    QTest::newRow("cancel") << u"cancel"_s << true;
+    QTest::newRow("quit, refused") << u"refused"_s << false;
+    QTest::newRow("quit, confirmed") << u"confirmed"_s << true;
+    // The signals that end a program end Quorvel as a confirmed quit does, unasked.
+    for (const char *name : {"SIGTERM", "SIGINT", "SIGHUP"}) {
+        QTest::newRow(name) << QString::fromLatin1(name) << true;
+    }
+}
+
+void tst_ViewController::quittingStopsTheDownload()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, stops);
+    WindowHarness w(Downloader::StandIn);
+    TerminationSignals signalled;
+    connect(&signalled, &TerminationSignals::received, w.window.get(),
+            &ViewController::quitWithoutAsking);
+    w.confirmQuit = how == u"confirmed"_s;
+    // It writes a partial file, leaves a child behind and never ends on its own.
+    w.setBehaviour("dir=${2%/*}; echo \"[download] Destination: $dir/a.mp4\"\n"
+                   "echo partial > \"$dir/a.mp4.part\"; printf '[download]  12.5%% of 9\\r'\n"
+                   "sleep 300 & echo $$ $! > \"$here/pids\"; wait\n");
+    w.window->setAddress(u"http://127.0.0.1:9/v"_s);
+    w.window->show();
+    w.click(u"downloadButton"_s);
+    QTRY_COMPARE(w.child<QProgressBar>(u"progressBar"_s)->value(), 125);
+    QTRY_COMPARE(TestSupport::processIds(w.tools.filePath(u"pids"_s)).size(), 2);
+    const QList<qint64> group = TestSupport::processIds(w.tools.filePath(u"pids"_s));
+
+    if (how == u"cancel"_s) {
+        w.click(u"cancelDownloadButton"_s);
+        QVERIFY(w.waitForDownloadEnd(30'000));
+        QCOMPARE(w.message(), u"Téléchargement annulé"_s);
+    } else if (how.startsWith(u"SIG"_s)) {
+        ::raise(how == u"SIGTERM"_s ? SIGTERM : how == u"SIGINT"_s ? SIGINT : SIGHUP);
+        QTRY_VERIFY(!w.window->isVisible());
+    } else {
+        w.window->close();
+    }
+    QCOMPARE(w.window->isVisible(), how == u"cancel"_s || !stops);
+    QCOMPARE(w.window->isRunning(), !stops);
+    QCOMPARE(QFile::exists(w.target.filePath(u"a.mp4.part"_s)), !stops);
+    QCOMPARE(TestSupport::allEnd(group, stops ? 10'000 : 100), stops);
+    w.window->cancelDownload();
+    QVERIFY(w.waitForDownloadEnd(30'000));
 }
 
 QTEST_MAIN(tst_ViewController)

@@ -3,82 +3,69 @@
 #include <limits>
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "TestSupport.h"
 #include "download/DownloadCommand.h"
-#include "tools/ShellCommand.h"
 
 using namespace Qt::StringLiterals;
-
-namespace {
-// Audio settings are always filled in: a plain download must leave them out.
-DownloadRequest makeRequest(const QString &folder, const QString &codes, bool audio = false,
-                            int keepVideo = 1)
-{
-    return {u"/t/youtube-dl"_s,
-            u"/t/ffmpeg"_s,
-            folder,
-            u"https://a/w?v=1"_s,
-            codes.split(u',', Qt::SkipEmptyParts),
-            audio,
-            u"mp3"_s,
-            192,
-            keepVideo};
-}
-} // namespace
 
 class tst_DownloadCommand final : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void qualityText();
     void composedLine_data();
     void composedLine();
-    void hostileInputsStayValues_data();
-    void hostileInputsStayValues();
+    void qualityText_data();
+    void qualityText();
+    void folderRefusal_data();
+    void folderRefusal();
 };
-
-void tst_DownloadCommand::qualityText()
-{
-    QCOMPARE(audioQualityText(9), u"9"_s);
-    QCOMPARE(audioQualityText(10), u"10k"_s);
-    QCOMPARE(audioQualityText(-5), u"5"_s);
-    // The smallest qint32 has no positive counterpart in 32 bits.
-    QCOMPARE(audioQualityText(std::numeric_limits<qint32>::min()), u"2147483648k"_s);
-}
 
 void tst_DownloadCommand::composedLine_data()
 {
     QTest::addColumn<DownloadRequest>("request");
     QTest::addColumn<QString>("line");
-    const auto row = [](const char *name, const DownloadRequest &request, const QString &folder,
-                        const QString &codes, const QString &audio) {
+    // The audio settings are always filled in: a plain download must leave them out.
+    const auto row = [](const char *name, const QString &folder, const QString &codes, bool audio,
+                        ControlState keep, const QString &line) {
+        const DownloadRequest request {u"/t/youtube-dl"_s,
+                                       u"/t/ff mpeg"_s,
+                                       folder,
+                                       u"https://a/w?v=1&x='$(y)'"_s,
+                                       codes.split(u',', Qt::SkipEmptyParts),
+                                       audio,
+                                       u"mp3"_s,
+                                       192,
+                                       keep};
         QTest::newRow(name) << request
-                            << u"'/t/youtube-dl' -o '"_s + folder
-                + u"%(title)s%(format_id)s%(format)s.%(ext)s' --restrict-filenames -f '"_s + codes
-                + u"' --no-continue --youtube-skip-dash-manifest"_s + audio
-                + u" -- 'https://a/w?v=1'"_s;
+                            << u"'/t/youtube-dl' -o '"_s + line
+                + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
     };
-    const QString audio
-        = u" -x --ffmpeg-location '/t/ffmpeg' --audio-format 'mp3' --audio-quality '192k'"_s;
+    const QString plain = u"' --restrict-filenames -f '22' --no-continue "
+                          "--youtube-skip-dash-manifest"_s;
+    const QString audio = u" -x --ffmpeg-location '/t/ff mpeg' --audio-format 'mp3' "
+                          "--audio-quality '192k'"_s;
+    const QString tmpl = u"%(title)s%(format_id)s%(format)s.%(ext)s"_s;
+    const ControlState on = ControlState::On;
 
-    const QString v = u"/v"_s;
-    row("audio, keep video", makeRequest(v, u"22,140"_s, true), u"/v/"_s, u"22,140"_s,
-        audio + u" -k"_s);
-    row("audio, video not kept", makeRequest(v, u"22"_s, true, 0), u"/v/"_s, u"22"_s, audio);
-    row("audio, keep video mixed", makeRequest(v, u"22"_s, true, -1), u"/v/"_s, u"22"_s, audio);
-    row("no code gives best", makeRequest(v, {}), u"/v/"_s, u"best"_s, {});
-    row("codes in list order", makeRequest(v, u"140,22,137"_s), u"/v/"_s, u"140,22,137"_s, {});
-    row("root folder", makeRequest(u"/"_s, u"22"_s), u"/"_s, u"22"_s, {});
-    row("folder ending with a slash", makeRequest(u"/v/"_s, u"22"_s), u"/v/"_s, u"22"_s, {});
-    // The downloader would expand "%(id)s" in a folder and write elsewhere.
-    row("percent signs in folder", makeRequest(u"/v/50%/%(id)s"_s, u"22"_s), u"/v/50%%/%%(id)s/"_s,
-        u"22"_s, {});
+    row("plain", u"/v"_s, u"22"_s, false, on, u"/v/"_s + tmpl + plain);
+    row("audio, keep video", u"/v"_s, u"22"_s, true, on,
+        u"/v/"_s + tmpl + plain + audio + u" -k"_s);
+    row("audio, video not kept", u"/v"_s, u"22"_s, true, ControlState::Off,
+        u"/v/"_s + tmpl + plain + audio);
+    row("audio, keep video mixed", u"/v"_s, u"22"_s, true, ControlState::Mixed,
+        u"/v/"_s + tmpl + plain + audio);
+    row("no code gives best", u"/v"_s, {}, false, on,
+        u"/v/"_s + tmpl + QString(plain).replace(u"'22'"_s, u"'best'"_s));
+    row("codes in list order", u"/v"_s, u"140,22,137"_s, false, on,
+        u"/v/"_s + tmpl + QString(plain).replace(u"'22'"_s, u"'140,22,137'"_s));
+    row("root folder", u"/"_s, u"22"_s, false, on, u"/"_s + tmpl + plain);
+    row("folder ending with a slash", u"/v/"_s, u"22"_s, false, on, u"/v/"_s + tmpl + plain);
+    // The downloader would read "%(id)s" in a folder as a field of the template.
+    row("folder with apostrophes and percent signs", u"/v/L'été 50%/%(id)s"_s, u"22"_s, false, on,
+        u"/v/L'\\''été 50%%/%%(id)s/"_s + tmpl + plain);
 }
 
 void tst_DownloadCommand::composedLine()
@@ -88,61 +75,50 @@ void tst_DownloadCommand::composedLine()
     QCOMPARE(composeDownloadCommand(request), line);
 }
 
-void tst_DownloadCommand::hostileInputsStayValues_data()
+void tst_DownloadCommand::qualityText_data()
 {
-    QTest::addColumn<DownloadRequest>("request");
-    // Each text, were the shell to interpret it, would create a file X or split a word.
-    const auto row = [](const char *name, const QString &folder, const QString &address,
-                        const QString &codes = u"22"_s, const QString &audioFormat = {}) {
-        DownloadRequest request = makeRequest(folder, codes, !audioFormat.isEmpty(), 0);
-        request.address = address;
-        request.ffmpegPath = u"/opt/$(touch X)/ff mpeg"_s;
-        request.audioFormat = audioFormat;
-        QTest::newRow(name) << request;
-    };
-    row("folder", u"/tmp/L'été $(touch X)\ntouch X\n"_s, u"https://a/w?v=1&list=2"_s);
-    row("folder ending with a backslash", u"/tmp/a\\"_s, u"https://a/w"_s);
-    row("commands in address", u"/v"_s, u"; touch X & touch X | tee X `touch X`\ntouch X"_s);
-    row("option as address", u"/v"_s, u"--exec=touch X"_s);
-    row("empty address", u"/v"_s, {});
-    row("substitution in a code", u"/v"_s, u"https://a/w"_s, u"137,$(touch X)"_s);
-    row("audio format and converter", u"/v"_s, u"https://a/w"_s, u"22"_s, u"mp3; `touch X`"_s);
+    QTest::addColumn<qint32>("quality");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0 << u"0"_s;
+    QTest::newRow("9") << 9 << u"9"_s;
+    QTest::newRow("10") << 10 << u"10k"_s;
+    QTest::newRow("-5") << -5 << u"5"_s;
+    QTest::newRow("-128") << -128 << u"128k"_s;
+    // The smallest qint32 has no positive counterpart in 32 bits.
+    QTest::newRow("smallest") << std::numeric_limits<qint32>::min() << u"2147483648k"_s;
 }
 
-void tst_DownloadCommand::hostileInputsStayValues()
+void tst_DownloadCommand::qualityText()
 {
-    QFETCH(DownloadRequest, request);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    // The stand-in itself lies in a folder whose name the shell would interpret.
-    const QString toolFolder = u"Outils d'été $(touch X)"_s;
-    QVERIFY(QDir(dir.path()).mkpath(toolFolder));
-    const QString argumentsFile = dir.filePath(u"arguments"_s);
-    request.youtubeDLPath = TestSupport::writeScript(
-        dir, toolFolder + u"/youtube-dl"_s,
-        "#!/bin/bash\nprintf '%s\\0' \"$@\" > " + shellQuote(argumentsFile).toUtf8() + "\n");
+    QFETCH(qint32, quality);
+    QFETCH(QString, text);
+    QCOMPARE(audioQualityText(quality), text);
+}
 
-    QProcess shell;
-    shell.setProcessChannelMode(QProcess::MergedChannels);
-    shell.setWorkingDirectory(dir.path());
-    shell.start(shellProgram(), shellArguments(composeDownloadCommand(request)));
-    QVERIFY(shell.waitForFinished(30'000));
-    QVERIFY2(shell.exitCode() == 0, shell.readAll().constData());
+void tst_DownloadCommand::folderRefusal_data()
+{
+    QTest::addColumn<QString>("name"); // made inside a temporary folder, unless "-"
+    QTest::addColumn<QString>("refusal"); // the start of the message; empty: accepted
+    const QString replaced = u"Dossier refusé"_s;
+    QTest::newRow("plain") << u"Vidéos"_s << QString();
+    QTest::newRow("blanks, tilde, dollars alone, percent") << u"a ~ $$ $ 50% ~b"_s << QString();
+    QTest::newRow("$HOME") << u"$HOME"_s << replaced;
+    QTest::newRow("${PATH}") << u"x${PATH}"_s << replaced;
+    QTest::newRow("$$HOME") << u"$$HOME"_s << replaced;
+    QTest::newRow("$é") << u"$é"_s << replaced;
+    QTest::newRow("missing") << u"-"_s << u"Dossier introuvable"_s;
+}
 
-    QFile file(argumentsFile);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QStringList received = QString::fromUtf8(file.readAll()).split(QChar(0));
-    QCOMPARE(received.takeLast(), QString());
-    // Every outside text arrived whole, as one argument, where the plain line puts it.
-    QCOMPARE(received.size(), request.audio ? 16 : 9);
-    QCOMPARE(received.at(1), folderWithSlash(request.folder) + outputTemplate());
-    QCOMPARE(received.at(4), request.formatIDs.join(u','));
-    QCOMPARE(received.last(), request.address);
-    if (request.audio) {
-        QCOMPARE(received.at(9), request.ffmpegPath);
-        QCOMPARE(received.at(11), request.audioFormat);
-    }
-    QVERIFY2(!QFile::exists(dir.filePath(u"X"_s)), "a command ran");
+void tst_DownloadCommand::folderRefusal()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, refusal);
+    QTemporaryDir root;
+    const QString folder = root.filePath(name == u"-"_s ? u"gone"_s : name);
+    QVERIFY(name == u"-"_s || QDir().mkpath(folder));
+    const QString message = ::folderRefusal(folder);
+    QVERIFY2(refusal.isEmpty() ? message.isEmpty() : message.startsWith(refusal),
+             qPrintable(message));
 }
 
 QTEST_GUILESS_MAIN(tst_DownloadCommand)

@@ -22,6 +22,9 @@ public:
         /// Video bit rate in kbit/s; 0 leaves ffmpeg's choice (a tiny file).
         int videoBitrateKbps = 0;
         QString title = QStringLiteral("manifest");
+        /// Where to make the presentation; empty: a temporary folder. An existing one whose
+        /// manifest is there is served as it is.
+        QString folder;
     };
 
     DashFixture();
@@ -32,19 +35,18 @@ public:
     bool isValid() const { return m_errorString.isEmpty(); }
     QString errorString() const { return m_errorString; }
     /// http://127.0.0.1:<port>/<title>.mpd
-    QString manifestUrl() const { return m_manifestUrl; }
+    QString manifestUrl() const { return m_baseUrl + m_title + u".mpd"; }
     /// The address of a file that does not exist on the server.
-    QString missingUrl() const;
-    /// The folder that holds the presentation.
-    QString folder() const { return m_dir.path(); }
+    QString missingUrl() const { return m_baseUrl + u"absent.mpd"; }
 
 private:
     bool makePresentation(const Options &options);
     bool startServer();
 
-    QTemporaryDir m_dir;
+    QTemporaryDir m_temporary;
+    QString m_folder;
     std::unique_ptr<QProcess> m_server;
-    QString m_manifestUrl;
+    QString m_baseUrl;
     QString m_errorString;
     QString m_title;
 };

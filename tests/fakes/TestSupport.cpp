@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include <QFile>
+#include <QTest>
 
 #include <unistd.h>
 
@@ -18,23 +19,14 @@ QString toolFolder()
     return QStringLiteral(QUORVEL_TOOL_DIR_FOR_TESTS);
 }
 
+QString standInDownloader()
+{
+    return QStringLiteral(QUORVEL_FAKES_DIR_FOR_TESTS "/standin-downloader.sh");
+}
+
 std::unique_ptr<QSettings> makeSettings(const QTemporaryDir &dir)
 {
     return std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat);
-}
-
-QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body)
-{
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        return {};
-    }
-    file.write(body);
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                        | QFile::ExeGroup);
-    return path;
 }
 
 QByteArray readFile(const QString &path)
@@ -46,29 +38,38 @@ QByteArray readFile(const QString &path)
 bool writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(content) == content.size();
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-bool isProcessAlive(qint64 pid)
+QList<qint64> processIds(const QString &file)
 {
-    QFile stat(u"/proc/"_s + QString::number(pid) + u"/stat"_s);
-    if (pid <= 0 || !stat.open(QIODevice::ReadOnly)) {
-        return false;
+    QList<qint64> pids;
+    for (const QByteArray &word : readFile(file).simplified().split(' ')) {
+        if (word.toLongLong() > 0) {
+            pids << word.toLongLong();
+        }
     }
+    return pids;
+}
+
+bool allEnd(const QList<qint64> &pids, int milliseconds)
+{
     // The state follows the command name, which is in parentheses and may hold blanks.
-    const QByteArray line = stat.readAll();
-    const qsizetype close = line.lastIndexOf(')');
-    return close >= 0 && close + 2 < line.size() && line.at(close + 2) != 'Z';
+    const auto alive = [](qint64 pid) {
+        const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
+        const qsizetype close = stat.lastIndexOf(')');
+        return close >= 0 && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
+    };
+    return QTest::qWaitFor([&] { return std::none_of(pids.cbegin(), pids.cend(), alive); },
+                           milliseconds);
 }
 
 StdoutCapture::StdoutCapture()
-    : m_file(std::make_unique<QTemporaryFile>())
 {
     std::fflush(stdout);
-    m_file->open();
+    m_file.open();
     m_savedFd = ::dup(STDOUT_FILENO);
-    ::dup2(m_file->handle(), STDOUT_FILENO);
+    ::dup2(m_file.handle(), STDOUT_FILENO);
 }
 
 StdoutCapture::~StdoutCapture()
@@ -81,17 +82,11 @@ StdoutCapture::~StdoutCapture()
 QByteArray StdoutCapture::text()
 {
     std::fflush(stdout);
-    QFile reader(m_file->fileName());
-    reader.open(QIODevice::ReadOnly);
-    // QtTest writes its own messages to standard output too: leave them out.
+    // QtTest writes its own lines ("QWARN  : ...") to standard output too: leave them out.
     QByteArray text;
-    for (const QByteArray &line : reader.readAll().split('\n')) {
-        static const QByteArrayList testPrefixes
-            = {"QWARN  :", "QINFO  :", "QDEBUG :", "QSYSTEM:", "QCRITICAL:"};
-        const bool fromTest
-            = std::any_of(testPrefixes.cbegin(), testPrefixes.cend(),
-                          [&line](const QByteArray &p) { return line.startsWith(p); });
-        if (!fromTest && !line.isEmpty()) {
+    for (const QByteArray &line : readFile(m_file.fileName()).split('\n')) {
+        const QByteArray head = line.first(std::max<qsizetype>(line.indexOf(':'), 0));
+        if (!line.isEmpty() && !(line.startsWith('Q') && head == head.toUpper())) {
             text += line + '\n';
         }
     }

@@ -4,30 +4,28 @@
 
 #include <memory>
 
+#include <QList>
 #include <QSettings>
-#include <QString>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
 namespace TestSupport {
 
-/// The build's tool folder, with the real downloader, ffmpeg and ffprobe.
+/// The build's tool folder (the real downloader, ffmpeg and ffprobe), and the stand-in
+/// downloader script of tests/fakes.
 QString toolFolder();
+QString standInDownloader();
 
 /// A settings store of the test's own: an INI file inside `dir`.
 std::unique_ptr<QSettings> makeSettings(const QTemporaryDir &dir);
 
-/// Writes an executable script into `dir` and returns its path.
-QString writeScript(const QTemporaryDir &dir, const QString &name, const QByteArray &body);
-
-/// The content of a file; empty when it cannot be read.
 QByteArray readFile(const QString &path);
-
-/// Writes `content` into a file, replacing what it held; whether all of it was written.
 bool writeFile(const QString &path, const QByteArray &content);
 
-/// Whether a process with this id exists and is not a zombie.
-bool isProcessAlive(qint64 pid);
+/// The process ids written, separated by blanks, into a file.
+QList<qint64> processIds(const QString &file);
+/// Whether all these processes end (or have ended: zombies count as ended) within the time.
+bool allEnd(const QList<qint64> &pids, int milliseconds = 10'000);
 
 /// Captures what the process writes to its standard output while alive.
 class StdoutCapture final
@@ -42,7 +40,7 @@ public:
 
 private:
     int m_savedFd = -1;
-    std::unique_ptr<QTemporaryFile> m_file;
+    QTemporaryFile m_file;
 };
 
 } // namespace TestSupport

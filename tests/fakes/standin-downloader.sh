@@ -1,0 +1,9 @@
+#!/bin/bash
+# A stand-in for the downloader, linked into a test's tool folder as "youtube-dl": it answers
+# the version question, records its arguments (NUL-separated) in "arguments" beside itself,
+# then runs the test's own "behaviour" script from there, if any.
+here=${0%/*}
+[ "$1" = --version ] && { echo 2023.03.04; exit 0; }
+printf '%s\0' "$@" >"$here/arguments"
+[ -f "$here/behaviour" ] && . "$here/behaviour"
+exit 0
