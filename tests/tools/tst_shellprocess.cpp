@@ -138,11 +138,13 @@ void tst_ShellProcess::nothingOfTheGroupSurvives()
     QFETCH(int, reported);
     QTemporaryDir dir;
     const QString pids = dir.filePath(u"pids"_s);
-    // A child that keeps the output open, one that closed it, and a shell that waits for
-    // them or, on success, leaves them behind.
+    // A child that keeps the output open (on success: one that closed it too) and one that
+    // closed it, and a shell that waits for them or, on success, leaves them behind.
+    const bool success = how == u"success"_s;
     const QString commandLine = (ignoresTerm ? u"trap '' TERM; "_s : QString())
-        + u"sleep 300 & child=$!; sleep 300 >/dev/null 2>&1 & echo $$ $child $! > "_s
-        + shellQuote(pids) + (how == u"success"_s ? u"; exec >&- 2>&-"_s : u"; wait"_s);
+        + (success ? u"sleep 300 >&- 2>&- &"_s : u"sleep 300 &"_s)
+        + u" child=$!; sleep 300 >/dev/null 2>&1 & echo $$ $child $! > "_s + shellQuote(pids)
+        + (success ? u"; exit 0"_s : u"; wait"_s);
     auto process = std::make_unique<ShellProcess>();
     process->setTimeLimit(how == u"time limit"_s ? 500ms : 0ms);
     Run run(*process);
