@@ -20,8 +20,9 @@ readonly TEST_TIMEOUT=600
 readonly FUZZ_SECONDS=30
 
 # Packages needed by the test stages only: the fuzz targets are built with clang and
-# its libFuzzer runtime (only recommended by clang, so named here).
-TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15)
+# its libFuzzer runtime (only recommended by clang, so named here); gpg signs the test
+# releases of the downloader.
+TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg)
 
 # Any sanitizer report ends the process with an error, and so fails its test or fuzz run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

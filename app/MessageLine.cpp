@@ -25,15 +25,19 @@ MessageLine::MessageLine(QWidget *parent)
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
 }
 
-void MessageLine::setMessage(const QString &message)
+void MessageLine::setMessage(const QString &message, const QString &detail)
 {
     setText(oneLine(message, textLimit));
-    setToolTip(message.size() > textLimit ? oneLine(message, toolTipLimit) : QString());
+    const QString &more = detail.isEmpty() && message.size() > textLimit ? message : detail;
+    setToolTip(oneLine(more, toolTipLimit));
 }
 
 QSize MessageLine::sizeHint() const
 {
-    return minimumSizeHint();
+    // What the whole text would take; the line itself asks only for minimumSizeHint().
+    const QMargins margins = contentsMargins();
+    return {fontMetrics().horizontalAdvance(text()) + margins.left() + margins.right(),
+            minimumSizeHint().height()};
 }
 
 QSize MessageLine::minimumSizeHint() const

@@ -4,10 +4,10 @@
 
 #include <QLabel>
 
-/// The window's message line: one line of plain text, whatever its length. A long message
-/// (a server's error page, a deep folder) never widens the window and never costs more
-/// than a short one to paint: the line shows the start of it, elided at its width, and the
-/// tooltip shows more.
+/// A line of plain text whatever its length, for the window's message line and its status
+/// bar. A long message (a server's error page, a deep folder) never widens the window and
+/// never costs more than a short one to paint: the line shows the start of it, elided at
+/// its width, and the tooltip shows more.
 class MessageLine final : public QLabel
 {
     Q_OBJECT
@@ -20,8 +20,9 @@ public:
 
     explicit MessageLine(QWidget *parent = nullptr);
 
-    /// Line ends and other control characters become blanks.
-    void setMessage(const QString &message);
+    /// Line ends and other control characters become blanks. The tooltip shows the detail,
+    /// when there is one (the downloader's own line), and the whole of a long message.
+    void setMessage(const QString &message, const QString &detail = {});
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;

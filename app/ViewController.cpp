@@ -10,11 +10,11 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMessageBox>
 #include <QSettings>
 
 #include "app/KeyPosition.h"
+#include "app/MessageLine.h"
 #include "catalogue/FormatList.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
@@ -22,6 +22,7 @@
 #include "download/DownloadRunner.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
+#include "tools/ToolInstaller.h"
 #include "ui_ViewController.h"
 
 using namespace Qt::StringLiterals;
@@ -56,6 +57,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_model(new FormatTableModel(formatList(), this))
     , m_query(new FormatQuery(this))
     , m_runner(new DownloadRunner(this))
+    , m_installer(new ToolInstaller(this))
     , m_folderChooser(defaultFolderChooser)
     , m_quitConfirmation(defaultQuitConfirmation)
 {
@@ -63,6 +65,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     connectActions();
     connectFormatQuery();
     connectDownloadRunner();
+    connectToolInstaller();
     viewDidLoad();
 }
 
@@ -87,6 +90,11 @@ void ViewController::connectActions()
     connect(m_ui->tickAllAction, &QAction::triggered, m_model, &FormatTableModel::tickAll);
     connect(m_ui->clearAllAction, &QAction::triggered, m_model, &FormatTableModel::clearAll);
     connect(m_ui->invertAllAction, &QAction::triggered, m_model, &FormatTableModel::invertAll);
+    connect(m_ui->updateDownloaderAction, &QAction::triggered, this,
+            &ViewController::updateDownloader);
+    connect(m_ui->revertDownloaderAction, &QAction::triggered, &m_tools, &ToolSet::revertToBundled);
+    connect(m_ui->installJavaScriptAction, &QAction::triggered, this,
+            &ViewController::installJavaScriptRuntime);
     connect(this, &ViewController::isRunningChanged, this, &ViewController::updateControls);
     connect(&m_tools, &ToolSet::downloaderChanged, this, &ViewController::showDownloaderVersion);
 }
@@ -99,13 +107,25 @@ void ViewController::connectFormatQuery()
 
 void ViewController::connectDownloadRunner()
 {
-    connect(m_runner, &DownloadRunner::destinationAnnounced, this, &ViewController::setMessage);
+    connect(m_runner, &DownloadRunner::destinationAnnounced, this,
+            [this](const QString &path) { setMessage(path); });
     connect(m_runner, &DownloadRunner::progressChanged, this,
             &ViewController::showDownloadProgress);
-    connect(m_runner, &DownloadRunner::finished, this, [this] { endDownload(QString()); });
+    connect(m_runner, &DownloadRunner::finished, this, [this] { endDownload({}); });
     connect(m_runner, &DownloadRunner::failed, this, &ViewController::endDownload);
     connect(m_runner, &DownloadRunner::cancelled, this,
             [this] { endDownload(tr("Téléchargement annulé")); });
+}
+
+void ViewController::connectToolInstaller()
+{
+    connect(m_installer, &ToolInstaller::progressChanged, this, &ViewController::showTransfer);
+    connect(m_installer, &ToolInstaller::installed, this, &ViewController::toolInstalled);
+    connect(m_installer, &ToolInstaller::failed, this, [this](const QString &message) {
+        m_ui->progressBar->setValue(0);
+        setMessage(message);
+        updateControls();
+    });
 }
 
 void ViewController::viewDidLoad()
@@ -115,7 +135,7 @@ void ViewController::viewDidLoad()
     m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
     wireTable();
     showKeysInMenus();
-    addDownloaderVersionLabel();
+    addDownloaderLabels();
 
     setMessage(QString());
     m_ui->progressBar->setValue(0);
@@ -161,12 +181,18 @@ void ViewController::showKeysInMenus()
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
 }
 
-void ViewController::addDownloaderVersionLabel()
+void ViewController::addDownloaderLabels()
 {
-    m_versionLabel = new QLabel(this);
+    m_adviceLabel = new MessageLine(this);
+    m_adviceLabel->setObjectName(u"downloaderAdviceLabel"_s);
+    m_versionLabel = new MessageLine(this);
     m_versionLabel->setObjectName(u"downloaderVersionLabel"_s);
-    m_versionLabel->hide();
+    for (MessageLine *label : {m_adviceLabel, m_versionLabel}) {
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    statusBar()->addWidget(m_adviceLabel, 1);
     statusBar()->addPermanentWidget(m_versionLabel);
+    showDownloaderVersion();
 }
 
 bool ViewController::isRunning() const
@@ -203,6 +229,11 @@ void ViewController::setAddress(const QString &address)
     m_ui->urlYoutube->setText(address);
 }
 
+void ViewController::setReleaseSources(const ReleaseSources &sources)
+{
+    m_installer->setSources(sources);
+}
+
 void ViewController::getFormatButton()
 {
     queryFormats();
@@ -218,7 +249,7 @@ void ViewController::queryFormats()
         return;
     }
     setMessage(tr("Recherche des formats…"));
-    m_query->start(*youtubeDLPath(), address);
+    m_query->start(*youtubeDLPath(), address, m_tools.javaScriptRuntimeOption());
     updateControls();
 }
 
@@ -230,10 +261,10 @@ void ViewController::showFormats(const QList<formatYoutube> &formats)
     updateControls();
 }
 
-void ViewController::showQueryFailure(const QString &message)
+void ViewController::showQueryFailure(const QString &message, const QString &detail)
 {
     m_model->reload();
-    setMessage(message);
+    setMessage(message, detail);
     updateControls();
 }
 
@@ -273,7 +304,8 @@ void ViewController::downloadButton(int tag)
         setMessage(refusal);
         return;
     }
-    startDownload(makeDownloadRequest(mode, m_model->checkedFormatIDs(), folder, address, audio));
+    startDownload(makeDownloadRequest(mode, m_model->checkedFormatIDs(), folder, address, audio,
+                                      m_tools.javaScriptRuntimeOption()));
 }
 
 void ViewController::startDownload(const DownloadRequest &request)
@@ -286,13 +318,61 @@ void ViewController::startDownload(const DownloadRequest &request)
 
 void ViewController::cancelDownload()
 {
+    // The one cancel control serves the download and the tools' installation alike.
     m_runner->cancel();
+    m_installer->cancel();
 }
 
-void ViewController::endDownload(const QString &message)
+void ViewController::endDownload(const QString &message, const QString &detail)
 {
     resetDownloadDisplay();
-    setMessage(message);
+    setMessage(message, detail);
+}
+
+void ViewController::updateDownloader()
+{
+    if (m_isRunning || m_installer->isRunning()) {
+        return;
+    }
+    setMessage(tr("Mise à jour du téléchargeur…"));
+    m_ui->progressBar->setValue(0);
+    m_installer->install(m_settings.downloaderChannel() == u"nightly"_s
+                             ? ToolInstaller::Tool::NightlyDownloader
+                             : ToolInstaller::Tool::Downloader,
+                         m_tools.managedFolder());
+    updateControls();
+}
+
+void ViewController::installJavaScriptRuntime()
+{
+    if (m_isRunning || m_installer->isRunning()) {
+        return;
+    }
+    setMessage(tr("Installation de deno…"));
+    m_ui->progressBar->setValue(0);
+    m_installer->install(ToolInstaller::Tool::JavaScriptRuntime, m_tools.managedFolder());
+    updateControls();
+}
+
+void ViewController::showTransfer(qint64 received, qint64 total)
+{
+    if (total > 0) {
+        m_ui->progressBar->setValue(
+            static_cast<int>(received * m_ui->progressBar->maximum() / total));
+    }
+}
+
+void ViewController::toolInstalled(const QString &path, const QString &version)
+{
+    m_ui->progressBar->setValue(0);
+    if (QFileInfo(path).fileName() == u"deno"_s) {
+        setMessage(tr("Moteur JavaScript installé : %1").arg(version));
+        m_tools.detectJavaScriptRuntimes();
+    } else {
+        setMessage(tr("Téléchargeur mis à jour : %1").arg(version));
+        m_tools.reload();
+    }
+    updateControls();
 }
 
 void ViewController::resetDownloadDisplay()
@@ -327,11 +407,11 @@ void ViewController::sortTable(int section, Qt::SortOrder order)
 
 void ViewController::showDownloaderVersion()
 {
-    const QString version = m_tools.downloaderVersion();
-    m_versionLabel->setText(tr("Téléchargeur : %1 %2").arg(m_tools.downloaderProgram(), version));
-    m_versionLabel->setToolTip(youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath()
+    m_versionLabel->setMessage(m_tools.description(),
+                               youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath()
                                                : QString());
-    m_versionLabel->setVisible(!version.isEmpty());
+    m_adviceLabel->setMessage(m_tools.advice());
+    updateControls();
 }
 
 void ViewController::openPreferences()
@@ -410,15 +490,20 @@ void ViewController::closeEvent(QCloseEvent *event)
 
 void ViewController::updateControls()
 {
+    // No download while a tool is being installed, and no installation while one runs.
+    const bool installing = m_installer->isRunning();
+    const bool free = !m_isRunning && !installing;
     const bool haveDownloader = youtubeDLPath().has_value();
-    m_ui->getFormatButton->setEnabled(haveDownloader && !m_query->isRunning() && !m_isRunning);
-    m_ui->downloadButton->setEnabled(haveDownloader && !m_isRunning);
-    m_ui->downloadAudioButton->setEnabled(haveDownloader && ffmpegPath().has_value()
-                                          && !m_isRunning);
-    m_ui->cancelDownloadButton->setEnabled(m_isRunning);
+    m_ui->getFormatButton->setEnabled(haveDownloader && !m_query->isRunning() && free);
+    m_ui->downloadButton->setEnabled(haveDownloader && free);
+    m_ui->downloadAudioButton->setEnabled(haveDownloader && ffmpegPath().has_value() && free);
+    m_ui->cancelDownloadButton->setEnabled(m_isRunning || installing);
+    m_ui->updateDownloaderAction->setEnabled(free);
+    m_ui->revertDownloaderAction->setEnabled(free && m_tools.isManaged());
+    m_ui->installJavaScriptAction->setEnabled(free);
 }
 
-void ViewController::setMessage(const QString &message)
+void ViewController::setMessage(const QString &message, const QString &detail)
 {
-    m_ui->messageTextField->setMessage(message);
+    m_ui->messageTextField->setMessage(message, detail);
 }

@@ -17,7 +17,9 @@
 class DownloadRunner;
 class FormatQuery;
 class FormatTableModel;
-class QLabel;
+class MessageLine;
+class ToolInstaller;
+struct ReleaseSources;
 class QSettings;
 class preferenceViewController;
 struct DownloadRequest;
@@ -55,6 +57,8 @@ public:
     void setQueryTimeout(std::chrono::milliseconds timeout);
     /// Puts an address into the address field (an address handed over on the command line).
     void setAddress(const QString &address);
+    /// Where the tools menu fetches the downloader and deno (the official releases unless set).
+    void setReleaseSources(const ReleaseSources &sources);
 
     // The window's actions.
     void getFormatButton();
@@ -62,6 +66,8 @@ public:
     void downloadButton(int tag);
     void cancelDownload();
     void openPreferences();
+    void updateDownloader();
+    void installJavaScriptRuntime();
     /// Ends Quorvel as closing the window does after the confirmation, without asking (for
     /// the signals that end a program: Ctrl+C, the end of the session, a plain kill).
     void quitWithoutAsking();
@@ -85,22 +91,25 @@ private:
     void viewDidLoad();
     void wireTable();
     void showKeysInMenus();
-    void addDownloaderVersionLabel();
+    void addDownloaderLabels();
+    void connectToolInstaller();
 
     /// Whether the tools and the address that an action needs are there; says what is
     /// missing on the message line otherwise.
     bool canRun(ToolSet::Need need, const QString &address);
     void queryFormats();
     void showFormats(const QList<formatYoutube> &formats);
-    void showQueryFailure(const QString &message);
+    void showQueryFailure(const QString &message, const QString &detail);
     void startDownload(const DownloadRequest &request);
-    void endDownload(const QString &message);
+    void endDownload(const QString &message, const QString &detail = {});
+    void showTransfer(qint64 received, qint64 total);
+    void toolInstalled(const QString &path, const QString &version);
     void resetDownloadDisplay();
     void showDownloadProgress(double percent);
     void sortTable(int section, Qt::SortOrder order);
     void showDownloaderVersion();
     void updateControls();
-    void setMessage(const QString &message);
+    void setMessage(const QString &message, const QString &detail = {});
 
     std::unique_ptr<Ui::ViewController> m_ui;
     QSettings &m_store;
@@ -109,7 +118,9 @@ private:
     FormatTableModel *m_model = nullptr;
     FormatQuery *m_query = nullptr;
     DownloadRunner *m_runner = nullptr;
-    QLabel *m_versionLabel = nullptr;
+    ToolInstaller *m_installer = nullptr;
+    MessageLine *m_versionLabel = nullptr;
+    MessageLine *m_adviceLabel = nullptr;
     QPointer<preferenceViewController> m_preferences;
     FolderChooser m_folderChooser;
     QuitConfirmation m_quitConfirmation;

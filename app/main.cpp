@@ -21,7 +21,7 @@ int main(int argc, char *argv[])
 
     QSettings settings;
     ToolSet tools;
-    tools.lookUp(defaultToolFolder());
+    tools.lookUp(defaultToolFolder(), managedToolFolder());
     ViewController window(settings, tools);
     // Ctrl+C, the end of the session or a plain kill end Quorvel as closing its window does.
     TerminationSignals terminationSignals;

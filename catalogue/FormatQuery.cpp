@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "catalogue/FormatListing.h"
+#include "tools/FailureExplanation.h"
 #include "tools/ShellCommand.h"
 
 using namespace Qt::StringLiterals;
@@ -33,19 +34,25 @@ FormatQuery::FormatQuery(QObject *parent)
     connect(m_process, &ShellProcess::ended, this, &FormatQuery::processEnded);
 }
 
-QString FormatQuery::composeCommand(const QString &youtubeDLPath, const QString &address)
+QString FormatQuery::composeCommand(const QString &youtubeDLPath, const QString &address,
+                                    const QString &javaScriptRuntimes)
 {
+    QString command = shellQuote(youtubeDLPath) + u" -F"_s;
+    if (!javaScriptRuntimes.isEmpty()) {
+        command += u" --js-runtimes "_s + shellQuote(javaScriptRuntimes);
+    }
     // "--" ends the options: an address that begins with "-" stays an address.
-    return shellQuote(youtubeDLPath) + u" -F -- "_s + shellQuote(address);
+    return command + u" -- "_s + shellQuote(address);
 }
 
-void FormatQuery::start(const QString &youtubeDLPath, const QString &address)
+void FormatQuery::start(const QString &youtubeDLPath, const QString &address,
+                        const QString &javaScriptRuntimes)
 {
     if (isRunning()) {
         return;
     }
     m_output.clear();
-    m_process->start(composeCommand(youtubeDLPath, address));
+    m_process->start(composeCommand(youtubeDLPath, address, javaScriptRuntimes));
 }
 
 bool FormatQuery::isRunning() const
@@ -68,10 +75,10 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
     const QByteArray output = std::exchange(m_output, {});
     switch (end.kind) {
     case ShellProcess::EndKind::TimedOut:
-        emit failed(tr("Délai dépassé : le téléchargeur ne répond pas"));
+        emit failed(tr("Délai dépassé : le téléchargeur ne répond pas"), {});
         return;
     case ShellProcess::EndKind::FailedToStart:
-        emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(end.reason()));
+        emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(end.reason()), {});
         return;
     default:
         break;
@@ -79,17 +86,22 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
     const QList<formatYoutube> formats = parseFormatListing(output);
     if (formats.isEmpty()) {
         if (end.couldNotRun()) {
-            emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)));
+            emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)), {});
             return;
         }
         const QString error = lastErrorLine(output);
         if (!error.isEmpty()) {
-            emit failed(error);
+            // A common failure is explained; any other is shown as the downloader wrote it.
+            const Failure failure = describeFailure(QString(), error);
+            emit failed(failure.detail.isEmpty()
+                            ? failure.message
+                            : tr("Recherche des formats impossible : %1").arg(failure.message),
+                        failure.detail);
             return;
         }
         // A downloader that failed without a word still fails, not "no formats".
         if (!end.succeeded()) {
-            emit failed(tr("Le téléchargeur a échoué (%1)").arg(end.reason()));
+            emit failed(tr("Le téléchargeur a échoué (%1)").arg(end.reason()), {});
             return;
         }
     }

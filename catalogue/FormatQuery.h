@@ -24,11 +24,14 @@ public:
 
     explicit FormatQuery(QObject *parent = nullptr);
 
-    /// The command line: "<path> -F -- <address>", path and address each one quoted word.
-    static QString composeCommand(const QString &youtubeDLPath, const QString &address);
+    /// The command line: "<path> -F -- <address>", path and address each one quoted word,
+    /// with "--js-runtimes <runtime>" before "--" when a runtime is to be named.
+    static QString composeCommand(const QString &youtubeDLPath, const QString &address,
+                                  const QString &javaScriptRuntimes = {});
 
     /// Starts a query; ignored while one is running.
-    void start(const QString &youtubeDLPath, const QString &address);
+    void start(const QString &youtubeDLPath, const QString &address,
+               const QString &javaScriptRuntimes = {});
     bool isRunning() const;
     /// A query still running after this time is stopped, with its whole process group.
     void setTimeout(std::chrono::milliseconds timeout);
@@ -39,8 +42,9 @@ signals:
     /// The output has been read to its end: every format line, in output order (maybe none).
     void formatsListed(const QList<formatYoutube> &formats);
     /// A translated message: the downloader could not be started, did not answer in time,
-    /// or listed nothing and reported an error ("ERROR: ..." without the prefix).
-    void failed(const QString &message);
+    /// or listed nothing and reported an error, explained when it is a common one (the
+    /// downloader's line is then the detail).
+    void failed(const QString &message, const QString &detail);
 
 private:
     void readOutput(const QByteArray &chunk);

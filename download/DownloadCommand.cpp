@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 
 DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &formatIDs,
                                     const QString &folder, const QString &address,
-                                    const AudioSettings &audio)
+                                    const AudioSettings &audio, const QString &javaScriptRuntimes)
 {
     DownloadRequest request;
     request.youtubeDLPath = youtubeDLPath().value_or(QString());
@@ -24,6 +24,7 @@ DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &format
     request.audioFormat = audio.format;
     request.audioQuality = audio.quality;
     request.audioPreserveVideo = audio.preserveVideo;
+    request.javaScriptRuntimes = javaScriptRuntimes;
     return request;
 }
 
@@ -90,6 +91,9 @@ QString composeDownloadCommand(const DownloadRequest &request)
         if (request.audioPreserveVideo == ControlState::On) {
             command += u" -k"_s;
         }
+    }
+    if (!request.javaScriptRuntimes.isEmpty()) {
+        command += u" --js-runtimes "_s + shellQuote(request.javaScriptRuntimes);
     }
     // After "--" the downloader takes the address as data even when it begins with "-".
     command += u" -- "_s + shellQuote(request.address);

@@ -27,13 +27,16 @@ struct DownloadRequest
     qint32 audioQuality = 0;
     /// On keeps the video file after extraction; off, mixed or any other value does not.
     ControlState audioPreserveVideo = ControlState::On;
+    /// The value of "--js-runtimes"; empty: the option is left out.
+    QString javaScriptRuntimes;
 };
 
 /// The request for one download, from the tools found at start-up and the audio settings
 /// as read before the folder was chosen.
 DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &formatIDs,
                                     const QString &folder, const QString &address,
-                                    const AudioSettings &audio);
+                                    const AudioSettings &audio,
+                                    const QString &javaScriptRuntimes = {});
 
 /// Why the downloader cannot be given this folder, in French; empty when it can. A folder
 /// that does not exist (the downloader would create it) or whose name holds "$NAME" (the

@@ -6,6 +6,7 @@
 
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
+#include "tools/FailureExplanation.h"
 #include "tools/Logging.h"
 #include "tools/ShellCommand.h"
 
@@ -84,6 +85,7 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
         emit finished();
         return;
     }
-    const QString reason = m_lastError.isEmpty() ? end.reason() : m_lastError;
-    emit failed(tr("Échec du téléchargement : %1").arg(reason));
+    const Failure failure = describeFailure(tr("Échec du téléchargement : "),
+                                            m_lastError.isEmpty() ? end.reason() : m_lastError);
+    emit failed(failure.message, failure.detail);
 }

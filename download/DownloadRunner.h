@@ -41,8 +41,9 @@ signals:
     void progressChanged(double percent);
     // Each started download ends with exactly one of the three signals below.
     void finished();
-    /// "Échec du téléchargement : " with the last error line, or the exit status.
-    void failed(const QString &message);
+    /// "Échec du téléchargement : " with the explanation of the last error line, the line
+    /// itself, or the exit status; the detail is the downloader's line when explained.
+    void failed(const QString &message, const QString &detail);
     void cancelled();
 
 private:

@@ -7,11 +7,12 @@
 
 # The packages a fresh Debian 12 machine needs to build, test and run Quorvel.
 # libgl-dev: the CMake configuration of Qt6Gui looks for the OpenGL headers.
-# python3: the tests serve their local media with its HTTP server.
+# python3: runs the managed downloader and unpacks deno; the tests serve media with it.
+# gpgv: verifies the signature of a downloader release before it is installed.
 # shellcheck disable=SC2034 # used by the scripts that source this file
 QUORVEL_PACKAGES=(
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
-    yt-dlp ffmpeg python3
+    yt-dlp ffmpeg python3 gpgv
 )
 
 QUORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

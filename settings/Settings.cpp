@@ -93,6 +93,17 @@ AudioSettings Settings::audioSettings() const
     return audio;
 }
 
+QString Settings::downloaderChannel() const
+{
+    const QString stored = m_store.value(key(downloaderChannelKey)).toString();
+    return stored == u"nightly"_s ? stored : u"stable"_s;
+}
+
+void Settings::setDownloaderChannel(const QString &channel)
+{
+    m_store.setValue(key(downloaderChannelKey), channel);
+}
+
 void Settings::setAudioFormat(const QString &format)
 {
     m_store.setValue(key(audioFormatKey), format);

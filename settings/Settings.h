@@ -25,6 +25,7 @@ public:
     static constexpr char16_t audioFormatKey[] = u"AudioFormat";
     static constexpr char16_t audioQualityKey[] = u"AudioQuality";
     static constexpr char16_t audioPreserveVideoKey[] = u"AudioPreserveVideo";
+    static constexpr char16_t downloaderChannelKey[] = u"DownloaderChannel";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -45,7 +46,12 @@ public:
     /// The three, read in this order.
     AudioSettings audioSettings() const;
 
+    /// The downloader's release channel that an update fetches: "stable" (unless "nightly"
+    /// is stored).
+    QString downloaderChannel() const;
+
     void setAudioFormat(const QString &format);
+    void setDownloaderChannel(const QString &channel);
     void setAudioQuality(qint32 quality);
     void setAudioPreserveVideo(ControlState state);
 

@@ -5,9 +5,15 @@
 #include <algorithm>
 #include <utility>
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QStringList>
 
+#include "tools/JavaScriptRuntimes.h"
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
 #include "tools/ToolLookup.h"
@@ -20,6 +26,10 @@ namespace {
 constexpr auto versionTimeLimit = 30s;
 // A version is one short line: no more of the output is kept.
 constexpr qsizetype firstLineLimit = 1024;
+// Video sites change every few weeks; a downloader older than this fails on many of them.
+constexpr qint64 staleAfterDays = 90;
+// The first release that knows "--js-runtimes".
+const QDate javaScriptRuntimesSince(2025, 11, 1);
 } // namespace
 
 // Function-local statics: initialised once, on first use, safely from any thread.
@@ -35,23 +45,86 @@ std::optional<QString> &ffmpegPath()
     return path;
 }
 
+QString managedToolFolder()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+        .filePath(u"tools"_s);
+}
+
+QDate downloaderReleaseDate(const QString &version)
+{
+    static const QRegularExpression pattern(u"^(\\d{4})\\.(\\d{2})\\.(\\d{2})(\\.\\d+)?$"_s);
+    const QRegularExpressionMatch match = pattern.match(version);
+    return match.hasMatch()
+        ? QDate(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt())
+        : QDate();
+}
+
+QString stalenessAdvice(const QString &version, const QDate &today)
+{
+    const QDate released = downloaderReleaseDate(version);
+    if (!released.isValid() || released.daysTo(today) <= staleAfterDays) {
+        return {};
+    }
+    return ToolSet::tr("Téléchargeur du %1 : Outils → Mettre à jour le téléchargeur")
+        .arg(QLocale(QLocale::French).toString(released, u"d MMMM yyyy"_s));
+}
+
 ToolSet::ToolSet(QObject *parent)
     : QObject(parent)
     , m_versionQuestion(new ShellProcess(this))
+    , m_runtimes(new JavaScriptRuntimes(this))
 {
     m_versionQuestion->setTimeLimit(versionTimeLimit);
     connect(m_versionQuestion, &ShellProcess::outputRead, this, &ToolSet::readVersion);
     connect(m_versionQuestion, &ShellProcess::ended, this, &ToolSet::versionQuestionEnded);
+    connect(m_runtimes, &JavaScriptRuntimes::detected, this, [this] {
+        m_runtimesKnown = true;
+        emit downloaderChanged();
+    });
 }
 
 ToolSet::~ToolSet() = default;
 
-void ToolSet::lookUp(const QString &folder)
+void ToolSet::lookUp(const QString &bundledFolder, const QString &managedFolder)
 {
-    youtubeDLPath() = resourcePath(QString::fromUtf16(downloaderToolName), folder);
-    ffmpegPath() = resourcePath(QString::fromUtf16(converterToolName), folder);
+    m_bundledFolder = bundledFolder;
+    m_managedFolder = managedFolder;
+    const QString downloader = QString::fromUtf16(downloaderToolName);
+    youtubeDLPath() = resourcePath(downloader, managedFolder);
+    if (!youtubeDLPath()) {
+        youtubeDLPath() = resourcePath(downloader, bundledFolder);
+    }
+    ffmpegPath() = resourcePath(QString::fromUtf16(converterToolName), bundledFolder);
     m_version.clear();
+    m_runtimesKnown = false;
     emit downloaderChanged();
+}
+
+void ToolSet::reload()
+{
+    lookUp(m_bundledFolder, m_managedFolder);
+    askDownloaderVersion();
+}
+
+QString ToolSet::managedFolder() const
+{
+    return m_managedFolder;
+}
+
+bool ToolSet::isManaged() const
+{
+    return youtubeDLPath() && !m_managedFolder.isEmpty()
+        && QFileInfo(*youtubeDLPath()).absolutePath()
+        == QFileInfo(m_managedFolder).absoluteFilePath();
+}
+
+void ToolSet::revertToBundled()
+{
+    if (isManaged()) {
+        QFile::remove(*youtubeDLPath());
+    }
+    reload();
 }
 
 QString ToolSet::missing(Need need) const
@@ -71,6 +144,9 @@ QString ToolSet::downloaderProgram() const
     if (!youtubeDLPath()) {
         return {};
     }
+    if (isManaged()) {
+        return u"yt-dlp"_s;
+    }
     // The tool folder's entry is usually a link: name what it leads to.
     return QFileInfo(QFileInfo(*youtubeDLPath()).canonicalFilePath()).fileName();
 }
@@ -78,6 +154,34 @@ QString ToolSet::downloaderProgram() const
 QString ToolSet::downloaderVersion() const
 {
     return m_version;
+}
+
+QString ToolSet::description() const
+{
+    if (m_version.isEmpty()) {
+        return {};
+    }
+    return tr("Téléchargeur : %1 %2 (%3)")
+        .arg(downloaderProgram(), m_version,
+             isManaged() ? tr("mis à jour par Quorvel") : tr("fourni avec Quorvel"));
+}
+
+QString ToolSet::advice() const
+{
+    const QString stale = stalenessAdvice(m_version, QDate::currentDate());
+    if (!stale.isEmpty()) {
+        return stale;
+    }
+    if (knowsJavaScriptRuntimes() && m_runtimesKnown && m_runtimes->usable().isEmpty()) {
+        return tr("Aucun moteur JavaScript utilisable (deno 2.3, node 22, QuickJS ou bun) : "
+                  "Outils → Installer le moteur JavaScript (deno)");
+    }
+    return {};
+}
+
+QString ToolSet::javaScriptRuntimeOption() const
+{
+    return knowsJavaScriptRuntimes() ? m_runtimes->option() : QString();
 }
 
 void ToolSet::askDownloaderVersion()
@@ -89,6 +193,13 @@ void ToolSet::askDownloaderVersion()
     // Only the answer on standard output counts; what the tool says on its error output
     // is thrown away.
     m_versionQuestion->start(shellQuote(*youtubeDLPath()) + u" --version 2>/dev/null"_s);
+}
+
+void ToolSet::detectJavaScriptRuntimes()
+{
+    if (knowsJavaScriptRuntimes()) {
+        m_runtimes->detect(m_managedFolder);
+    }
 }
 
 void ToolSet::readVersion(const QByteArray &chunk)
@@ -108,8 +219,22 @@ void ToolSet::versionQuestionEnded()
     const QString firstLine = QString::fromUtf8(std::exchange(m_firstLine, QByteArray()))
                                   .section(u'\n', 0, 0)
                                   .trimmed();
-    if (!firstLine.isEmpty()) {
-        m_version = firstLine;
-        emit downloaderChanged();
+    if (firstLine.isEmpty()) {
+        // A managed copy that does not answer gives way to the bundled downloader.
+        if (isManaged()) {
+            youtubeDLPath() = resourcePath(QString::fromUtf16(downloaderToolName), m_bundledFolder);
+            emit downloaderChanged();
+            askDownloaderVersion();
+        }
+        return;
     }
+    m_version = firstLine;
+    emit downloaderChanged();
+    detectJavaScriptRuntimes();
+}
+
+bool ToolSet::knowsJavaScriptRuntimes() const
+{
+    const QDate released = downloaderReleaseDate(m_version);
+    return released.isValid() && released >= javaScriptRuntimesSince;
 }

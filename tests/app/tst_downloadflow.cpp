@@ -1,18 +1,22 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 
 #include "DashFixture.h"
+#include "ReleaseFixture.h"
 #include "TestSupport.h"
 #include "WindowHarness.h"
 #include "settings/preferenceViewController.h"
+#include "tools/ToolInstaller.h"
 
 using namespace Qt::StringLiterals;
 
@@ -44,6 +48,7 @@ private slots:
     void folderNames_data();
     void folderNames();
     void badAddressSaysWhy();
+    void updatedDownloaderRuns();
 
 private:
     std::unique_ptr<DashFixture> m_fixture;
@@ -146,6 +151,46 @@ void tst_DownloadFlow::badAddressSaysWhy()
     QVERIFY2(w.message().startsWith(u"Échec du téléchargement : "_s), qPrintable(w.message()));
     QVERIFY2(w.message().contains(u"404"_s), qPrintable(w.message()));
     QCOMPARE(filesIn(w.target.path()), QStringList());
+}
+
+void tst_DownloadFlow::updatedDownloaderRuns()
+{
+    const ReleaseFixture releases;
+    QVERIFY(releases.isValid());
+    WindowHarness w;
+    ReleaseSources sources;
+    sources.downloaderStable = releases.url(u"good"_s);
+    sources.signingKey = releases.signingKey();
+    w.window->setReleaseSources(sources);
+    auto *version = w.child<QLabel>(u"downloaderVersionLabel"_s);
+    auto *advice = w.child<QLabel>(u"downloaderAdviceLabel"_s);
+    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni avec Quorvel)"_s);
+    QCOMPARE(advice->text(),
+             u"Téléchargeur du 4 mars 2023 : Outils → Mettre à jour le téléchargeur"_s);
+
+    w.child<QAction>(u"updateDownloaderAction"_s)->trigger();
+    // No download while the update runs; its cancel is the download's.
+    QVERIFY(!w.child<QPushButton>(u"downloadButton"_s)->isEnabled());
+    QVERIFY(w.child<QPushButton>(u"cancelDownloadButton"_s)->isEnabled());
+    const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(w.message(), u"Téléchargeur mis à jour : "_s + today, 60'000);
+    QTRY_COMPARE(version->text(),
+                 u"Téléchargeur : yt-dlp %1 (mis à jour par Quorvel)"_s.arg(today));
+    QVERIFY(!advice->text().startsWith(u"Téléchargeur du"_s));
+    qInfo("Status bar after the update: %s | %s", qPrintable(advice->text()),
+          qPrintable(version->text()));
+
+    // A real listing and download, through the managed copy.
+    QVERIFY(w.listAndTick(m_fixture->manifestUrl(), {u"140"_s}));
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    QCOMPARE(w.message(), QString());
+    QCOMPARE(filesIn(w.target.path(), u"*.m4a"_s).size(), 1);
+    QCOMPARE(*youtubeDLPath(), w.managed.filePath(u"youtube-dl"_s));
+
+    w.child<QAction>(u"revertDownloaderAction"_s)->trigger();
+    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni avec Quorvel)"_s);
+    QCOMPARE(filesIn(w.managed.path()), QStringList());
 }
 
 QTEST_MAIN(tst_DownloadFlow)

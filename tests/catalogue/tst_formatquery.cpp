@@ -155,7 +155,7 @@ void tst_FormatQuery::outcome_data()
     };
     row("the real downloader", "real", u"[140 137]"_s);
     row("the real downloader, a missing page", "real 404",
-        u"failed: [generic] None: Unable to download webpage: HTTP Error 404"_s);
+        u"failed: Recherche des formats impossible : la page est introuvable (HTTP 404)"_s);
     row("listing on both channels, error status", "echo '140 m4a'; echo '137 mp4' >&2; exit 1",
         u"[140 137]"_s);
     row("nothing", "exit 0", u"[]"_s);

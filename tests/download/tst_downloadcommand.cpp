@@ -29,7 +29,7 @@ void tst_DownloadCommand::composedLine_data()
     QTest::addColumn<QString>("line");
     // The audio settings are always filled in: a plain download must leave them out.
     const auto row = [](const char *name, const QString &folder, const QString &codes, bool audio,
-                        ControlState keep, const QString &line) {
+                        ControlState keep, const QString &line, const QString &runtime = {}) {
         const DownloadRequest request {u"/t/youtube-dl"_s,
                                        u"/t/ff mpeg"_s,
                                        folder,
@@ -38,7 +38,8 @@ void tst_DownloadCommand::composedLine_data()
                                        audio,
                                        u"mp3"_s,
                                        192,
-                                       keep};
+                                       keep,
+                                       runtime};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
                 + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
@@ -61,6 +62,9 @@ void tst_DownloadCommand::composedLine_data()
         u"/v/"_s + tmpl + QString(plain).replace(u"'22'"_s, u"'best'"_s));
     row("codes in list order", u"/v"_s, u"140,22,137"_s, false, on,
         u"/v/"_s + tmpl + QString(plain).replace(u"'22'"_s, u"'140,22,137'"_s));
+    row("a JavaScript runtime named", u"/v"_s, u"22"_s, true, on,
+        u"/v/"_s + tmpl + plain + audio + u" -k --js-runtimes 'node:/o p/node'"_s,
+        u"node:/o p/node"_s);
     row("root folder", u"/"_s, u"22"_s, false, on, u"/"_s + tmpl + plain);
     row("folder ending with a slash", u"/v/"_s, u"22"_s, false, on, u"/v/"_s + tmpl + plain);
     // The downloader would read "%(id)s" in a folder as a field of the template.

@@ -29,7 +29,7 @@ WindowHarness::WindowHarness(Downloader downloader, bool converter)
     }
     // Each window starts with an empty format list, as the application does.
     formatList().clear();
-    toolSet.lookUp(tools.path());
+    toolSet.lookUp(tools.path(), managed.path());
     window = std::make_unique<ViewController>(*store, toolSet);
     window->setFolderChooser([this](QWidget *) { return chosenFolder; });
     window->setQuitConfirmation([this](QWidget *) { return confirmQuit; });

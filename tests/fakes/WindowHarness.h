@@ -41,6 +41,8 @@ public:
     QStringList arguments() const;
 
     QTemporaryDir tools;
+    /// Quorvel's own tool folder, where managed tools are installed.
+    QTemporaryDir managed;
     QTemporaryDir target;
     QString chosenFolder;
     bool confirmQuit = true;

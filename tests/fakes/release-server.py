@@ -1,0 +1,38 @@
+#!/usr/bin/env python3
+"""Serves a folder over HTTP on 127.0.0.1 as a release server does, printing its port first.
+A request for /<mode>/<path> serves <path>; the mode says how: ok, fail (HTTP 500), stall
+(a little, then nothing) or truncate (half, then the connection closes)."""
+import http.server
+import os
+import sys
+import time
+
+root = sys.argv[1]
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    def do_GET(self):
+        mode, _, name = self.path.lstrip('/').partition('/')
+        path = os.path.join(root, name)
+        if mode == 'fail' or not os.path.isfile(path):
+            self.send_error(500 if mode == 'fail' else 404)
+            return
+        with open(path, 'rb') as file:
+            data = file.read()
+        self.send_response(200)
+        self.send_header('Content-Length', str(len(data)))
+        self.end_headers()
+        if mode == 'stall':
+            self.wfile.write(data[:1024])
+            self.wfile.flush()
+            time.sleep(60)
+        self.wfile.write(data[:len(data) // 2] if mode == 'truncate' else data)
+
+    def log_message(self, *arguments):
+        pass
+
+
+server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+server.daemon_threads = True
+print(server.server_address[1], flush=True)
+server.serve_forever()

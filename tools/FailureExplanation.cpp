@@ -1,0 +1,89 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "tools/FailureExplanation.h"
+
+#include <array>
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+
+#include "tools/Logging.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+struct Known
+{
+    const char16_t *pattern;
+    const char *explanation;
+};
+
+// Tried in this order: a line may match several (a 404 page also asks to report an issue).
+const std::array<Known, 11> knownFailures {{
+    {u"Sign in to confirm|confirm you.re not a bot|login required|use --cookies|members-only",
+     QT_TRANSLATE_NOOP("Failure",
+                       "le site demande de se connecter ou de confirmer que vous n'êtes pas un "
+                       "robot ; réessayez plus tard")},
+    {u"Unsupported URL|is not a valid URL",
+     QT_TRANSLATE_NOOP("Failure", "cette adresse n'est pas prise en charge ; vérifiez-la")},
+    {u"Video unavailable|Private video|video is private|has been removed|no longer available|"
+     "This video is unavailable",
+     QT_TRANSLATE_NOOP("Failure", "la vidéo est indisponible, privée ou supprimée")},
+    {u"HTTP Error 403",
+     QT_TRANSLATE_NOOP("Failure",
+                       "le site refuse l'accès (HTTP 403) ; Outils → Mettre à jour le "
+                       "téléchargeur")},
+    {u"HTTP Error 404",
+     QT_TRANSLATE_NOOP("Failure", "la page est introuvable (HTTP 404) ; vérifiez l'adresse")},
+    {u"HTTP Error 429",
+     QT_TRANSLATE_NOOP("Failure",
+                       "le site reçoit trop de demandes (HTTP 429) ; réessayez plus tard")},
+    {u"Requested format is not available",
+     QT_TRANSLATE_NOOP("Failure",
+                       "le format demandé n'est pas disponible ; listez les formats à nouveau")},
+    {u"challenge solving failed|JavaScript runtime|Only images are available",
+     QT_TRANSLATE_NOOP("Failure",
+                       "il manque un moteur JavaScript ; Outils → Installer le moteur "
+                       "JavaScript (deno)")},
+    {u"Connection refused|Name or service not known|Temporary failure in name resolution|"
+     "Network is unreachable|No address associated with hostname|timed out",
+     QT_TRANSLATE_NOOP("Failure", "pas de réseau ; vérifiez la connexion")},
+    {u"No space left on device|Disk quota exceeded",
+     QT_TRANSLATE_NOOP("Failure", "le disque est plein ; libérez de la place")},
+    {u"Permission denied|Read-only file system",
+     QT_TRANSLATE_NOOP("Failure", "écriture refusée dans le dossier ; choisissez-en un autre")},
+}};
+
+// After the others: the downloader's own advice when it no longer understands a site.
+const QRegularExpression &outdated()
+{
+    static const QRegularExpression pattern(
+        u"Unable to extract|outdated|--update|please report this issue"_s);
+    return pattern;
+}
+} // namespace
+
+QString explainFailure(const QString &downloaderLine)
+{
+    for (const Known &known : knownFailures) {
+        const QRegularExpression pattern(QString::fromUtf16(known.pattern),
+                                         QRegularExpression::CaseInsensitiveOption);
+        if (downloaderLine.contains(pattern)) {
+            return QCoreApplication::translate("Failure", known.explanation);
+        }
+    }
+    if (downloaderLine.contains(outdated())) {
+        return QCoreApplication::translate(
+            "Failure",
+            "le téléchargeur ne sait plus lire ce site ; Outils → Mettre à jour le téléchargeur");
+    }
+    return {};
+}
+
+Failure describeFailure(const QString &prefix, const QString &downloaderLine)
+{
+    qCInfo(lcQuorvel).noquote() << downloaderLine;
+    const QString explanation = explainFailure(downloaderLine);
+    return {prefix + (explanation.isEmpty() ? downloaderLine : explanation),
+            explanation.isEmpty() ? QString() : downloaderLine};
+}

@@ -1,0 +1,22 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+/// A failure as the user is told of it: the cause and the way out in French, with the
+/// downloader's own line kept for the tooltip and the log.
+struct Failure
+{
+    QString message;
+    QString detail;
+};
+
+/// The cause and the way out, in French, for the downloader's common failures ("Sign in to
+/// confirm you're not a bot", "HTTP Error 403", "No space left on device", ...); empty for
+/// any other line.
+QString explainFailure(const QString &downloaderLine);
+
+/// `prefix` followed by the explanation of the line, or by the line itself when there is
+/// none; the line is the detail and goes to the log.
+Failure describeFailure(const QString &prefix, const QString &downloaderLine);
