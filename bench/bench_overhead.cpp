@@ -30,7 +30,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "DashFixture.h"
+#include "ServedFolder.h"
 #include "catalogue/FormatQuery.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadRunner.h"
@@ -53,23 +53,9 @@ constexpr qint64 megabyte = 1'000'000;
 constexpr qint64 minimumPresentationBytes = 200 * megabyte;
 constexpr int tickMilliseconds = 10;
 
-// 720p at a constant 16 Mbit/s for two minutes: about 240 MB in 2 s segments.
-DashFixture::Options presentationOptions()
-{
-    DashFixture::Options options;
-    options.durationSeconds = 120;
-    options.videoSize = u"1280x720"_s;
-    options.videoBitrateKbps = 16'000;
-    options.title = u"large"_s;
-    return options;
-}
-
-QString presentationStamp(const DashFixture::Options &options)
-{
-    return u"%1 s, %2, %3 kbit/s, %4\n"_s.arg(
-        QString::number(options.durationSeconds), options.videoSize,
-        QString::number(options.videoBitrateKbps), options.title);
-}
+// 720p at a constant 16 Mbit/s for two minutes: about 240 MB in 2 s segments, made by the
+// tests' make-dash.sh (seconds, size, kbit/s, title).
+const QStringList presentation {u"120"_s, u"1280x720"_s, u"16000"_s, u"large"_s};
 
 void say(const QString &line)
 {
@@ -93,29 +79,28 @@ qint64 folderBytes(const QString &folder)
     return bytes;
 }
 
-// Made once into the cache with the tests' fixture, which serves it from there afterwards:
-// making it again takes a minute of encoding, and a run then starts with the page cache cold.
-std::unique_ptr<DashFixture> servePresentation(const QString &cacheFolder)
+// Made once into the cache, and served from there afterwards: making it again takes a minute
+// of encoding, and a run then starts with the page cache cold. A presentation of other
+// settings is made anew.
+std::unique_ptr<ServedFolder> servePresentation(const QString &cacheFolder)
 {
-    DashFixture::Options options = presentationOptions();
-    options.folder = cacheFolder;
     const QString stampPath = QDir(cacheFolder).filePath(u"presentation.stamp"_s);
-    QFile stamp(stampPath);
-    if (!stamp.open(QIODevice::ReadOnly)
-        || QString::fromUtf8(stamp.readAll()) != presentationStamp(options)) {
+    const QByteArray stamp = presentation.join(u' ').toUtf8();
+    QFile stampFile(stampPath);
+    if (!stampFile.open(QIODevice::ReadOnly) || stampFile.readAll() != stamp) {
         say(u"Making the presentation in %1 (once; about a minute)..."_s.arg(cacheFolder));
         QDir(cacheFolder).removeRecursively();
         QDir().mkpath(cacheFolder);
     }
-    stamp.close();
-    auto fixture = std::make_unique<DashFixture>(options);
-    if (!fixture->isValid()) {
-        fail(fixture->errorString());
+    stampFile.close();
+    auto server = std::make_unique<ServedFolder>(u"make-dash.sh"_s, presentation, cacheFolder);
+    if (!server->isValid()) {
+        fail(u"the presentation could not be made or served"_s);
     }
-    if (stamp.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        stamp.write(presentationStamp(options).toUtf8());
+    if (stampFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        stampFile.write(stamp);
     }
-    return fixture;
+    return server;
 }
 
 // The longest time between two ticks of a 10 ms timer on the main thread: how long the
@@ -375,7 +360,7 @@ int main(int argc, char *argv[])
     if (presentationBytes < minimumPresentationBytes) {
         fail(u"the presentation is only %1 bytes"_s.arg(presentationBytes));
     }
-    const QString address = server->manifestUrl();
+    const QString address = server->url(u"large.mpd"_s).toString();
     QTemporaryDir folder(downloadParent(cacheFolder, presentationBytes)
                          + u"/quorvel-bench-XXXXXX"_s);
     if (!folder.isValid()) {

@@ -11,8 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "DashFixture.h"
-#include "ReleaseFixture.h"
+#include "ServedFolder.h"
 #include "TestSupport.h"
 #include "WindowHarness.h"
 #include "settings/preferenceViewController.h"
@@ -51,13 +50,13 @@ private slots:
     void updatedDownloaderRuns();
 
 private:
-    std::unique_ptr<DashFixture> m_fixture;
+    std::unique_ptr<ServedFolder> m_fixture;
 };
 
 void tst_DownloadFlow::initTestCase()
 {
-    m_fixture = std::make_unique<DashFixture>();
-    QVERIFY2(m_fixture->isValid(), qPrintable(m_fixture->errorString()));
+    m_fixture = std::make_unique<ServedFolder>();
+    QVERIFY(m_fixture->isValid());
 }
 
 void tst_DownloadFlow::plainAndAudioDownloads()
@@ -155,12 +154,12 @@ void tst_DownloadFlow::badAddressSaysWhy()
 
 void tst_DownloadFlow::updatedDownloaderRuns()
 {
-    const ReleaseFixture releases;
+    const ServedFolder releases(u"make-releases.sh"_s, {ToolInstaller::denoArchive()});
     QVERIFY(releases.isValid());
     WindowHarness w;
     ReleaseSources sources;
-    sources.downloaderStable = releases.url(u"good"_s);
-    sources.signingKey = releases.signingKey();
+    sources.downloaderStable = releases.url(u"good/"_s);
+    sources.signingKey = TestSupport::readFile(releases.folder() + u"/key.asc"_s);
     w.window->setReleaseSources(sources);
     auto *version = w.child<QLabel>(u"downloaderVersionLabel"_s);
     auto *advice = w.child<QLabel>(u"downloaderAdviceLabel"_s);

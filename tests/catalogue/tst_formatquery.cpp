@@ -5,7 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "DashFixture.h"
+#include "ServedFolder.h"
 #include "TestSupport.h"
 #include "catalogue/FormatListing.h"
 #include "catalogue/FormatQuery.h"
@@ -173,9 +173,9 @@ void tst_FormatQuery::outcome()
     QTemporaryDir tools;
     QString tool = tools.filePath(u"youtube-dl"_s);
     QString address = u"http://127.0.0.1:1/w?v=a&list='$(b)'"_s;
-    std::unique_ptr<DashFixture> fixture;
+    std::unique_ptr<ServedFolder> fixture;
     if (behaviour.startsWith("real")) {
-        fixture = std::make_unique<DashFixture>();
+        fixture = std::make_unique<ServedFolder>();
         tool = TestSupport::toolFolder() + u"/youtube-dl"_s;
         address = behaviour.endsWith("404") ? fixture->missingUrl() : fixture->manifestUrl();
     } else if (!behaviour.isEmpty()) {

@@ -4,7 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "ReleaseFixture.h"
+#include "ServedFolder.h"
 #include "TestSupport.h"
 #include "tools/ToolInstaller.h"
 
@@ -22,12 +22,13 @@ private slots:
     void install();
 
 private:
-    std::unique_ptr<ReleaseFixture> m_releases;
+    std::unique_ptr<ServedFolder> m_releases;
 };
 
 void tst_ToolInstaller::initTestCase()
 {
-    m_releases = std::make_unique<ReleaseFixture>();
+    m_releases = std::make_unique<ServedFolder>(u"make-releases.sh"_s,
+                                                QStringList {ToolInstaller::denoArchive()});
     QVERIFY(m_releases->isValid());
 }
 
@@ -82,10 +83,10 @@ void tst_ToolInstaller::install()
     const QString served = mode == u"cancel"_s || mode == u"destroy"_s ? u"stall"_s
         : mode == u"unwritable"_s                                      ? u"ok"_s
                                                                        : mode;
-    const QUrl url
-        = variant.isEmpty() ? QUrl(u"http://127.0.0.1:1/"_s) : m_releases->url(variant, served);
+    const QUrl url = variant.isEmpty() ? QUrl(u"http://127.0.0.1:1/"_s)
+                                       : m_releases->url(variant + u'/', served);
     sources.downloaderStable = sources.downloaderNightly = sources.deno = url;
-    sources.signingKey = m_releases->signingKey();
+    sources.signingKey = TestSupport::readFile(m_releases->folder() + u"/key.asc"_s);
     sources.stallLimit = mode == u"stall"_s ? 1500ms : 30'000ms;
     auto installer = std::make_unique<ToolInstaller>();
     installer->setSources(sources);

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Serves a folder over HTTP on 127.0.0.1 as a release server does, printing its port first.
-A request for /<mode>/<path> serves <path>; the mode says how: ok, fail (HTTP 500), stall
-(a little, then nothing) or truncate (half, then the connection closes)."""
+"""serve.py FOLDER: serves the folder over HTTP on 127.0.0.1 and prints its port first. A
+request for /<mode>/<path> serves <path>; the mode says how: ok, fail (HTTP 500), stall (a
+little, then nothing) or truncate (half, then the connection closes)."""
 import http.server
 import os
 import sys
@@ -13,7 +13,7 @@ root = sys.argv[1]
 class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         mode, _, name = self.path.lstrip('/').partition('/')
-        path = os.path.join(root, name)
+        path = os.path.join(root, name.split('?')[0])
         if mode == 'fail' or not os.path.isfile(path):
             self.send_error(500 if mode == 'fail' else 404)
             return
@@ -24,7 +24,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.end_headers()
         if mode == 'stall':
             self.wfile.write(data[:1024])
-            self.wfile.flush()
             time.sleep(60)
         self.wfile.write(data[:len(data) // 2] if mode == 'truncate' else data)
 

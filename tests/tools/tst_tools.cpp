@@ -1,19 +1,40 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
+#include <QDir>
 #include <QFile>
 #include <QScopeGuard>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "TestSupport.h"
 #include "tools/FailureExplanation.h"
 #include "tools/JavaScriptRuntimes.h"
+#include "tools/ShellCommand.h"
+#include "tools/ShellProcess.h"
 #include "tools/ToolSet.h"
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+using Kind = ShellProcess::EndKind;
 
 namespace {
+// What one process reported: its output and its ends (exactly one is expected).
+struct Run
+{
+    explicit Run(ShellProcess &process)
+    {
+        QObject::connect(&process, &ShellProcess::outputRead, &process,
+                         [this](const QByteArray &chunk) { output += chunk; });
+        QObject::connect(&process, &ShellProcess::ended, &process,
+                         [this](const ShellProcess::End &end) { ends << end; });
+    }
+    bool waitForEnd() const
+    {
+        return QTest::qWaitFor([this] { return !ends.isEmpty(); }, 30'000);
+    }
+    QByteArray output;
+    QList<ShellProcess::End> ends;
+};
 void writeTool(const QString &path, const QByteArray &script)
 {
     TestSupport::writeFile(path, "#!/bin/sh\n" + script + '\n');
@@ -21,11 +42,17 @@ void writeTool(const QString &path, const QByteArray &script)
 }
 } // namespace
 
-class tst_ToolSet final : public QObject
+class tst_Tools final : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void quotedTextArrivesUnchanged_data();
+    void quotedTextArrivesUnchanged();
+    void endReport_data();
+    void endReport();
+    void nothingOfTheGroupSurvives_data();
+    void nothingOfTheGroupSurvives();
     void failureExplanations_data();
     void failureExplanations();
     void javaScriptRuntimes_data();
@@ -36,7 +63,130 @@ private slots:
     void managedDownloaderFirst();
 };
 
-void tst_ToolSet::failureExplanations_data()
+void tst_Tools::quotedTextArrivesUnchanged_data()
+{
+    QTest::addColumn<QString>("text");
+    // Unquoted, each would run a command, split, or change on its way.
+    QTest::newRow("quotes") << u"L'été \"$(touch ran)\" '' \\' `touch ran`"_s;
+    QTest::newRow("operators") << u"; touch ran && touch ran | touch ran & > ran 2>&1"_s;
+    QTest::newRow("blanks and line ends") << u"  two  words\t\ntouch ran\r\n"_s;
+    QTest::newRow("expansions") << u"$HOME ${PATH} * ? [a] ~ !! %(title)s"_s;
+    QTest::newRow("option, non-ASCII") << u"--exec=touch ran – 日本語 🎬"_s;
+    QTest::newRow("empty") << QString();
+}
+
+void tst_Tools::quotedTextArrivesUnchanged()
+{
+    QFETCH(QString, text);
+    ShellProcess process;
+    Run run(process);
+    process.start(u"printf %s "_s + shellQuote(text));
+    QVERIFY(run.waitForEnd());
+    QCOMPARE(QString::fromUtf8(run.output), text);
+    QVERIFY(run.ends.first().succeeded());
+}
+
+void tst_Tools::endReport_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QByteArray>("output");
+    const auto row
+        = [](const char *name, const QString &line, Kind kind, int code, const QByteArray &output) {
+              QTest::newRow(name) << line << int(kind) << code << output;
+          };
+    row("success, both channels in order", u"echo out; echo err >&2; echo out2"_s, Kind::Exited, 0,
+        "out\nerr\nout2\n");
+    row("exit status", u"exit 3"_s, Kind::Exited, 3, {});
+    row("signal", u"kill -KILL $$"_s, Kind::Crashed, 9, {});
+    row("a tool that cannot run", u"/nonexistent/youtube-dl"_s, Kind::Exited, 127,
+        "/bin/bash: line 1: /nonexistent/youtube-dl: No such file or directory\n");
+    // The output ends when its last writer closes it, not when the shell exits.
+    row("a child writes late", u"(sleep 1; echo late) & echo early"_s, Kind::Exited, 0,
+        "early\nlate\n");
+    row("no input to wait for", u"cat; echo done"_s, Kind::Exited, 0, "done\n");
+    // No options from the folder Quorvel was started in: the tools run in an empty one.
+    row("working folder", u"[ \"$PWD\" != \"$1\" ] && ls -A"_s, Kind::Exited, 0, {});
+}
+
+void tst_Tools::endReport()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(int, kind);
+    QFETCH(int, code);
+    QFETCH(QByteArray, output);
+    QTemporaryDir started;
+    QVERIFY(TestSupport::writeFile(started.filePath(u"yt-dlp.conf"_s), "--exec 'touch ran'"));
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(started.path());
+    ShellProcess process;
+    Run run(process);
+    process.start(commandLine.replace(u"$1"_s, started.path()));
+    QDir::setCurrent(previous);
+    QVERIFY(process.isRunning());
+    QVERIFY(run.waitForEnd());
+    QVERIFY(!process.isRunning());
+    QCOMPARE(run.ends.size(), 1);
+    QCOMPARE(int(run.ends.first().kind), kind);
+    QCOMPARE(run.ends.first().code, code);
+    QCOMPARE(run.output, output);
+}
+
+void tst_Tools::nothingOfTheGroupSurvives_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("ignoresTerm"); // SIG_IGN is inherited by the child
+    QTest::addColumn<int>("reported"); // -1: nothing
+    for (const bool ignores : {false, true}) {
+        const char *suffix = ignores ? ", SIGTERM ignored" : "";
+        QTest::addRow("success%s", suffix) << u"success"_s << ignores << int(Kind::Exited);
+        QTest::addRow("cancel%s", suffix) << u"cancel"_s << ignores << int(Kind::Cancelled);
+        QTest::addRow("time limit%s", suffix) << u"time limit"_s << ignores << int(Kind::TimedOut);
+        QTest::addRow("destroyed%s", suffix) << u"destroyed"_s << ignores << -1;
+        QTest::addRow("cancelled, then destroyed at once%s", suffix)
+            << u"cancel and destroy"_s << ignores << -1;
+    }
+}
+
+void tst_Tools::nothingOfTheGroupSurvives()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, ignoresTerm);
+    QFETCH(int, reported);
+    QTemporaryDir dir;
+    const QString pids = dir.filePath(u"pids"_s);
+    // A child that keeps the output open (on success: one that closed it too) and one that
+    // closed it, and a shell that waits for them or, on success, leaves them behind.
+    const bool success = how == u"success"_s;
+    const QString commandLine = (ignoresTerm ? u"trap '' TERM; "_s : QString())
+        + (success ? u"sleep 300 >&- 2>&- &"_s : u"sleep 300 &"_s)
+        + u" child=$!; sleep 300 >/dev/null 2>&1 & echo $$ $child $! > "_s + shellQuote(pids)
+        + (success ? u"; exit 0"_s : u"; wait"_s);
+    auto process = std::make_unique<ShellProcess>();
+    process->setTimeLimit(how == u"time limit"_s ? 500ms : 0ms);
+    Run run(*process);
+    process->start(commandLine);
+    QTRY_VERIFY(TestSupport::processIds(pids).size() >= 3);
+    const QList<qint64> group = TestSupport::processIds(pids);
+
+    if (how.startsWith(u"cancel"_s)) {
+        process->cancel();
+    }
+    if (how.endsWith(u"destroy"_s) || how == u"destroyed"_s) {
+        process.reset();
+    } else {
+        QVERIFY(run.waitForEnd());
+    }
+    // Said once the group has ended: its members are gone at once, not seconds later.
+    QVERIFY(TestSupport::allEnd(group, 500));
+    QCOMPARE(run.ends.size(), reported < 0 ? 0 : 1);
+    if (reported >= 0) {
+        QCOMPARE(int(run.ends.first().kind), reported);
+    }
+}
+
+void tst_Tools::failureExplanations_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("explanation"); // its start; empty: none
@@ -70,7 +220,7 @@ void tst_ToolSet::failureExplanations_data()
     row("anything else", u"Postprocessing: Conversion failed!"_s, {});
 }
 
-void tst_ToolSet::failureExplanations()
+void tst_Tools::failureExplanations()
 {
     QFETCH(QString, line);
     QFETCH(QString, explanation);
@@ -81,7 +231,7 @@ void tst_ToolSet::failureExplanations()
     QCOMPARE(failure.detail, explanation.isEmpty() ? QString() : line);
 }
 
-void tst_ToolSet::javaScriptRuntimes_data()
+void tst_Tools::javaScriptRuntimes_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("answer");
@@ -101,7 +251,7 @@ void tst_ToolSet::javaScriptRuntimes_data()
     QTest::newRow("no answer") << u"node"_s << u"command not found"_s << QString() << false;
 }
 
-void tst_ToolSet::javaScriptRuntimes()
+void tst_Tools::javaScriptRuntimes()
 {
     QFETCH(QString, name);
     QFETCH(QString, answer);
@@ -111,7 +261,7 @@ void tst_ToolSet::javaScriptRuntimes()
     QCOMPARE(isUsableJavaScriptRuntime(name, version), usable);
 }
 
-void tst_ToolSet::staleness_data()
+void tst_Tools::staleness_data()
 {
     QTest::addColumn<QString>("version");
     QTest::addColumn<QString>("advice");
@@ -123,14 +273,14 @@ void tst_ToolSet::staleness_data()
     QTest::newRow("no date") << u"1.2"_s << QString();
 }
 
-void tst_ToolSet::staleness()
+void tst_Tools::staleness()
 {
     QFETCH(QString, version);
     QFETCH(QString, advice);
     QCOMPARE(stalenessAdvice(version, QDate(2026, 12, 5)), advice);
 }
 
-void tst_ToolSet::managedDownloaderFirst_data()
+void tst_Tools::managedDownloaderFirst_data()
 {
     QTest::addColumn<QByteArray>("managed"); // the managed copy's script; empty: none
     QTest::addColumn<QString>("description");
@@ -150,7 +300,7 @@ void tst_ToolSet::managedDownloaderFirst_data()
         << QString() << u"Téléchargeur du"_s;
 }
 
-void tst_ToolSet::managedDownloaderFirst()
+void tst_Tools::managedDownloaderFirst()
 {
     QFETCH(QByteArray, managed);
     QFETCH(QString, description);
@@ -169,7 +319,6 @@ void tst_ToolSet::managedDownloaderFirst()
     qputenv("PATH", "/nonexistent");
     ToolSet tools;
     tools.lookUp(bundled.path(), own.path());
-    QSignalSpy changed(&tools, &ToolSet::downloaderChanged);
     tools.askDownloaderVersion();
     QTRY_COMPARE(tools.description(), description);
     QTRY_VERIFY(tools.javaScriptRuntimeOption().startsWith(option));
@@ -180,5 +329,5 @@ void tst_ToolSet::managedDownloaderFirst()
     QCOMPARE(QFile::exists(own.filePath(u"youtube-dl"_s)), managed == "exit 1");
 }
 
-QTEST_GUILESS_MAIN(tst_ToolSet)
-#include "tst_toolset.moc"
+QTEST_GUILESS_MAIN(tst_Tools)
+#include "tst_tools.moc"

@@ -1,0 +1,358 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include <algorithm>
+#include <limits>
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "download/DestinationCleanup.h"
+#include "download/DownloadCommand.h"
+#include "download/DownloadOutputMonitor.h"
+
+#include <dirent.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+// What the monitor reports for these reads, in order: "D <path>", "C <path>", "P <percent>"
+// or "E <error>". A null read stands for the end of a stream.
+QStringList eventsOf(const QList<QByteArray> &reads)
+{
+    DownloadOutputMonitor monitor;
+    QStringList events;
+    QObject::connect(&monitor, &DownloadOutputMonitor::destinationAnnounced, &monitor,
+                     [&](const QByteArray &path) { events << u"D "_s + QString::fromUtf8(path); });
+    QObject::connect(&monitor, &DownloadOutputMonitor::conversionAnnounced, &monitor,
+                     [&](const QByteArray &path) { events << u"C "_s + QString::fromUtf8(path); });
+    QObject::connect(&monitor, &DownloadOutputMonitor::progressChanged, &monitor,
+                     [&](double percent) { events << u"P "_s + QString::number(percent); });
+    QObject::connect(&monitor, &DownloadOutputMonitor::errorReported, &monitor,
+                     [&](const QString &line) { events << u"E "_s + line; });
+    for (const QByteArray &read : reads) {
+        read.isNull() ? monitor.finish() : monitor.feed(read);
+    }
+    monitor.finish();
+    return events;
+}
+
+// The names in a folder, as bytes, sorted.
+QByteArrayList namesIn(const QByteArray &folder)
+{
+    QByteArrayList names;
+    DIR *directory = ::opendir(folder.constData());
+    while (const dirent *entry = directory ? ::readdir(directory) : nullptr) {
+        if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0) {
+            names << entry->d_name;
+        }
+    }
+    if (directory) {
+        ::closedir(directory);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool runIn(const QString &folder, const QString &commandLine)
+{
+    QProcess shell;
+    shell.setWorkingDirectory(folder);
+    shell.start(u"/bin/bash"_s, {u"-c"_s, u":;"_s + commandLine});
+    return shell.waitForFinished() && shell.exitCode() == 0;
+}
+} // namespace
+
+class tst_Download final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void qualityAndFolderRules();
+    void monitorRecordedOutput_data();
+    void monitorRecordedOutput();
+    void monitorLines_data();
+    void monitorLines();
+    void removalStaysInsideFolder_data();
+    void removalStaysInsideFolder();
+    void onlyOldAndUnfinishedFilesGo_data();
+    void onlyOldAndUnfinishedFilesGo();
+};
+
+void tst_Download::commandLine_data()
+{
+    QTest::addColumn<DownloadRequest>("request");
+    QTest::addColumn<QString>("line");
+    // The audio settings are always filled in: a plain download must leave them out.
+    const auto row = [](const char *name, const QString &folder, const QString &codes, bool audio,
+                        ControlState keep, const QString &line, const QString &runtime = {}) {
+        const DownloadRequest request {u"/t/youtube-dl"_s,
+                                       u"/t/ff mpeg"_s,
+                                       folder,
+                                       u"https://a/w?v=1&x='$(y)'"_s,
+                                       codes.split(u',', Qt::SkipEmptyParts),
+                                       audio,
+                                       u"mp3"_s,
+                                       192,
+                                       keep,
+                                       runtime};
+        QTest::newRow(name) << request
+                            << u"'/t/youtube-dl' -o '"_s + line
+                + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
+    };
+    const QString plain = u"%(title)s%(format_id)s%(format)s.%(ext)s' --restrict-filenames -f '22' "
+                          "--no-continue --youtube-skip-dash-manifest"_s;
+    const QString audio = plain
+        + u" -x --ffmpeg-location '/t/ff mpeg' --audio-format 'mp3' --audio-quality '192k'"_s;
+    const ControlState on = ControlState::On;
+    row("plain", u"/v"_s, u"22"_s, false, on, u"/v/"_s + plain);
+    row("audio, keep video", u"/v"_s, u"22"_s, true, on, u"/v/"_s + audio + u" -k"_s);
+    row("audio, video not kept", u"/v"_s, u"22"_s, true, ControlState::Off, u"/v/"_s + audio);
+    row("audio, keep video mixed", u"/v"_s, u"22"_s, true, ControlState::Mixed, u"/v/"_s + audio);
+    row("no code gives best", u"/v"_s, {}, false, on,
+        u"/v/"_s + QString(plain).replace(u"'22'"_s, u"'best'"_s));
+    row("codes in list order", u"/v"_s, u"140,22,137"_s, false, on,
+        u"/v/"_s + QString(plain).replace(u"'22'"_s, u"'140,22,137'"_s));
+    row("a JavaScript runtime named", u"/v"_s, u"22"_s, true, on,
+        u"/v/"_s + audio + u" -k --js-runtimes 'node:/o p/node'"_s, u"node:/o p/node"_s);
+    row("root folder", u"/"_s, u"22"_s, false, on, u"/"_s + plain);
+    row("folder ending with a slash", u"/v/"_s, u"22"_s, false, on, u"/v/"_s + plain);
+    // The downloader would read "%(id)s" in a folder as a field of the template.
+    row("folder with apostrophes and percent signs", u"/v/L'été 50%/%(id)s"_s, u"22"_s, false, on,
+        u"/v/L'\\''été 50%%/%%(id)s/"_s + plain);
+}
+
+void tst_Download::commandLine()
+{
+    QFETCH(DownloadRequest, request);
+    QFETCH(QString, line);
+    QCOMPARE(composeDownloadCommand(request), line);
+}
+
+void tst_Download::qualityAndFolderRules()
+{
+    // The smallest qint32 has no positive counterpart in 32 bits.
+    for (const auto &[quality, text] : QList<std::pair<qint32, QString>> {
+             {0, u"0"_s},
+             {9, u"9"_s},
+             {10, u"10k"_s},
+             {-5, u"5"_s},
+             {-128, u"128k"_s},
+             {std::numeric_limits<qint32>::min(), u"2147483648k"_s}}) {
+        QCOMPARE(audioQualityText(quality), text);
+    }
+    QTemporaryDir root;
+    for (const auto &[name, refusal] :
+         QList<std::pair<QString, QString>> {{u"Vidéos ~ $$ $ 50% ~b"_s, {}},
+                                             {u"$HOME"_s, u"Dossier refusé"_s},
+                                             {u"x${PATH}"_s, u"Dossier refusé"_s},
+                                             {u"$$HOME"_s, u"Dossier refusé"_s},
+                                             {u"$é"_s, u"Dossier refusé"_s}}) {
+        QVERIFY(QDir().mkpath(root.filePath(name)));
+        QVERIFY2(folderRefusal(root.filePath(name)).startsWith(refusal), qPrintable(name));
+        QCOMPARE(folderRefusal(root.filePath(name)).isEmpty(), refusal.isEmpty());
+    }
+    QVERIFY(folderRefusal(root.filePath(u"gone"_s)).startsWith(u"Dossier introuvable"_s));
+}
+
+void tst_Download::monitorRecordedOutput_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("announced"); // destinations, conversions and errors
+    // The downloader run by "/bin/bash -c" on the DASH fixture: progress rewritten after CR.
+    const QString video = u"manifest137137_-_320x240_DASH_video.mp4"_s;
+    const QString audio = u"manifest140140_-_audio_only_DASH_audio.m4a"_s;
+    const QString videos = u"D /tmp/quorvel-rec/videos/"_s;
+    const QString summer = u"/tmp/quorvel-rec/Vidéos d'été/"_s;
+    QTest::newRow("137,140") << u"download-plain-137-140.log"_s
+                             << QStringList {videos + video, videos + audio};
+    QTest::newRow("mp3 from 137,140, non-ASCII folder")
+        << u"download-audio-mp3-137-140.log"_s
+        << QStringList {u"D "_s + summer + video,
+                        u"E Postprocessing: WARNING: unable to obtain file audio codec with "
+                        "ffprobe"_s,
+                        u"D "_s + summer + audio, u"C "_s + summer + audio.chopped(3) + u"mp3"_s};
+}
+
+void tst_Download::monitorRecordedOutput()
+{
+    QFETCH(QString, file);
+    QFETCH(QStringList, announced);
+    const QByteArray output
+        = TestSupport::readFile(QStringLiteral(QUORVEL_TEST_DATA_DIR) + u'/' + file);
+    QStringList events = eventsOf({output});
+    const auto progress = std::stable_partition(
+        events.begin(), events.end(), [](const QString &e) { return !e.startsWith(u'P'); });
+    QCOMPARE(events.end() - progress, 26);
+    QCOMPARE(events.last(), u"P 100"_s);
+    events.erase(progress, events.end());
+    QCOMPARE(events, announced);
+}
+
+void tst_Download::monitorLines_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QString>("events"); // separated by "|"
+    const auto row = [](const char *name, const QByteArray &output, const QString &events) {
+        QTest::newRow(name) << output << events;
+    };
+    row("destination, CR LF", "[download] Destination: /v/a.mp4\r\n[download]  45.3% of 1\r\n",
+        u"D /v/a.mp4|P 45.3"_s);
+    row("destination as written", "[download] Destination:  /v/x [download] Destination: y \n",
+        u"D  /v/x [download] Destination: y "_s);
+    row("non-ASCII path", "[download] Destination: /é/Vidéos d'été/日本語 🎬.mp4\n",
+        u"D /é/Vidéos d'été/日本語 🎬.mp4"_s);
+    row("conversions",
+        "[ExtractAudio] Destination: /v/a.mp3\n[Merger] Merging formats into "
+        "\"/v/a b.mkv\"\n[Merger] Merging formats into \"/v/cut\n",
+        u"C /v/a.mp3|C /v/a b.mkv"_s);
+    row("100, no decimals", "[download] 100% of 10.00MiB in 00:02\n", u"P 100"_s);
+    row("lone CR", "\r[download]   1.0% of x\r[download]  50.5% of x\r[download] 100.0% of x",
+        u"P 1|P 50.5|P 100"_s);
+    row("mixed ends, empty lines", "\n\r\r\n[download] 1%\n\n[download] 2%\r\r[download] 3%\r\n\n",
+        u"P 1|P 2|P 3"_s);
+    row("no percentage",
+        "[download] /x/Clip 22% off.mp4\n[download] 12:34 left, 5% done\n"
+        "[download] 45.3 % of x\n[download] 45.% of x\n[download]50% of x\n",
+        {});
+    row("tab after the marker, marker inside the line",
+        "[download] \t7.25% of x\nfrag 3: [download]  66.7% of ~ 25.95KiB\n", u"P 7.25|P 66.7"_s);
+    row("error, blanks and CR LF", "WARNING: ERROR: no\n xERROR: no\nERROR:  \t boom \r\n",
+        u"E boom "_s);
+    row("error line is no destination", "ERROR: [download] Destination: /etc/passwd\n",
+        u"E [download] Destination: /etc/passwd"_s);
+    row("unfinished last line", "[download] Destination: /v/c.mp4\r[download]  99.9% of x",
+        u"D /v/c.mp4|P 99.9"_s);
+}
+
+void tst_Download::monitorLines()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(QString, events);
+    // Read whole, cut in two at every byte, and one byte at a time: a line or a character
+    // split between reads must change nothing.
+    const QStringList expected = events.split(u'|', Qt::SkipEmptyParts);
+    QCOMPARE(eventsOf({output}), expected);
+    QList<QByteArray> bytes;
+    for (qsizetype cut = 0; cut < output.size(); ++cut) {
+        QCOMPARE(eventsOf({output.first(cut), output.sliced(cut)}), expected);
+        bytes << output.sliced(cut, 1);
+    }
+    QCOMPARE(eventsOf(bytes), expected);
+    // Neither an unfinished line nor a pending CR leaks into the next stream.
+    QCOMPARE(eventsOf({output + '\r', QByteArray(), output}), expected + expected);
+}
+
+void tst_Download::removalStaysInsideFolder_data()
+{
+    QTest::addColumn<QByteArray>("folder"); // the chosen folder
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("removed"); // otherwise refused, with a warning
+    const auto row = [](const char *name, const QByteArray &folder, const QByteArray &path,
+                        bool removed) { QTest::newRow(name) << folder << path << removed; };
+    row("regular file", "f", "f/clip.mp4", true);
+    row("dot-dot staying inside", "f", "f/sub/../clip.mp4", true);
+    row("link to a file outside: only the link", "f", "f/link.mp4", true);
+    row("dangling link", "f", "f/dangling", true);
+    row("name that is not UTF-8", "f", "f/\xff.mp4", true);
+    row("folder chosen through a link", "folderlink", "f/clip.mp4", true);
+    row("the folder itself", "f", "f", false);
+    row("a subfolder, with slash", "f", "f/sub/", false);
+    row("a subfolder", "f", "f/sub", false);
+    row("outside", "f", "outside/secret.txt", false);
+    row("dot-dot escape", "f", "f/../outside/secret.txt", false);
+    row("sibling sharing the name's start", "f", "fbc/other.mp4", false);
+    row("through a linked folder outside", "f", "f/escape/secret.txt", false);
+    row("chosen folder missing", "gone", "gone/clip.mp4", false);
+}
+
+void tst_Download::removalStaysInsideFolder()
+{
+    QFETCH(QByteArray, folder);
+    QFETCH(QByteArray, path);
+    QFETCH(bool, removed);
+    QTemporaryDir root;
+    QVERIFY(runIn(root.path(),
+                  u"mkdir -p f/sub outside fbc && echo kept | tee f/clip.mp4 f/sub/inner.mp4 "
+                  "outside/secret.txt fbc/other.mp4 $'f/\\xff.mp4' $'f/\\xef\\xbf\\xbd.mp4' && "
+                  "ln -s ../outside f/escape && ln -s ../outside/secret.txt f/link.mp4 && "
+                  "ln -s nowhere f/dangling && ln -s f folderlink"_s));
+    const QByteArray top = QFile::encodeName(root.path()) + '/';
+    if (!removed) {
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(u"^Fichier .* ne peut être "
+                                                "supprimé : "_s));
+    }
+    const QByteArrayList before = namesIn(top + "f");
+    QCOMPARE(deleteFile(top + path, top + folder), removed);
+    // Whatever the path, at most that one entry went; no folder and nothing outside did.
+    QCOMPARE(namesIn(top + "f").size(), before.size() - (removed ? 1 : 0));
+    QVERIFY(!removed || !namesIn(top + "f").contains(path.sliced(path.lastIndexOf('/') + 1)));
+    QCOMPARE(TestSupport::readFile(root.filePath(u"outside/secret.txt"_s)), "kept\n"_ba);
+    QCOMPARE(namesIn(top + "f/sub"), QByteArrayList {"inner.mp4"});
+}
+
+void tst_Download::onlyOldAndUnfinishedFilesGo_data()
+{
+    QTest::addColumn<QString>("before"); // shell commands run in the folder before the start
+    QTest::addColumn<QString>("during"); // ... and after it
+    QTest::addColumn<QByteArrayList>("announced"); // "D name": destination; "C name": conversion
+    QTest::addColumn<bool>("cancel");
+    QTest::addColumn<QByteArrayList>("after");
+    const auto row = [](const char *name, const QString &before, const QString &during,
+                        const QByteArrayList &announced, bool cancel, const QByteArrayList &after) {
+        QTest::newRow(name) << before << during << announced << cancel << after;
+    };
+    row("an old file at a destination goes", u"echo old > a.mp4"_s, {}, {"D a.mp4"}, false, {});
+    // The downloader wrote the file before its announcement was read, in the same second
+    // as the start or with another clock: by identity, it is this download's.
+    row("a file written since the start stays", {}, u"echo new > a.mp4"_s, {"D a.mp4"}, false,
+        {"a.mp4"});
+    row("an old file replaced since the start stays", u"echo old > a.mp4"_s,
+        u"echo new > n && mv n a.mp4"_s, {"D a.mp4"}, false, {"a.mp4"});
+    row("an old file rewritten in place stays", u"echo old > a.mp4"_s, u"echo more >> a.mp4"_s,
+        {"D a.mp4"}, false, {"a.mp4"});
+    row("names are bytes, not decoded text", u"touch $'\\xff.mp4' $'\\xef\\xbf\\xbd.mp4'"_s, {},
+        {"D \xff.mp4"}, false, {"\xef\xbf\xbd.mp4"});
+    row("cancel: partial and temporary files go", u"touch a.mp4.part other.mp4"_s,
+        u"touch a.mp4.part a.mp4.ytdl a.mp4.part-Frag1 a.temp.mp4 b.mp4.part"_s, {"D a.mp4"}, true,
+        {"b.mp4.part", "other.mp4"});
+    row("cancel during a conversion", {}, u"touch a.m4a a.mp3 a.temp.m4a"_s, {"D a.m4a", "C a.mp3"},
+        true, {"a.m4a"});
+    row("cancel after a finished conversion", {}, u"touch a.m4a a.mp3 b.m4a.part"_s,
+        {"D a.m4a", "C a.mp3", "D b.m4a"}, true, {"a.m4a", "a.mp3"});
+    row("cancel before the converter replaced an old file", u"echo old > a.mp3"_s, u"touch a.m4a"_s,
+        {"D a.m4a", "C a.mp3"}, true, {"a.m4a", "a.mp3"});
+}
+
+void tst_Download::onlyOldAndUnfinishedFilesGo()
+{
+    QFETCH(QString, before);
+    QFETCH(QString, during);
+    QFETCH(QByteArrayList, announced);
+    QFETCH(bool, cancel);
+    QFETCH(QByteArrayList, after);
+    QTemporaryDir folder;
+    const QByteArray path = QFile::encodeName(folder.path());
+    QVERIFY(runIn(folder.path(), before));
+    DestinationCleanup cleanup;
+    cleanup.begin(path);
+    QVERIFY(runIn(folder.path(), during));
+    for (const QByteArray &announcement : std::as_const(announced)) {
+        const QByteArray file = path + '/' + announcement.sliced(2);
+        announcement.startsWith('D') ? cleanup.destinationAnnounced(file)
+                                     : cleanup.conversionAnnounced(file);
+    }
+    if (cancel) {
+        cleanup.removeUnfinished();
+    }
+    QCOMPARE(namesIn(path), after);
+}
+
+QTEST_GUILESS_MAIN(tst_Download)
+#include "tst_download.moc"
