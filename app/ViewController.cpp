@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -31,6 +32,7 @@ namespace {
 constexpr int audioDownloadTag = 3;
 // The bar counts tenths of a percent.
 constexpr double progressBarScale = 10.0;
+constexpr int progressBarMaximum = 1000;
 
 QString defaultFolderChooser(QWidget *parent)
 {
@@ -85,6 +87,9 @@ void ViewController::connectActions()
     }
     connect(m_ui->cancelDownloadButton, &QPushButton::clicked, this,
             &ViewController::cancelDownload);
+    connect(m_ui->mergeCheckBox, &QCheckBox::toggled, this,
+            [this](bool merge) { m_settings.setMergeVideoAndAudio(merge); });
+    connect(m_ui->clearListAction, &QAction::triggered, this, &ViewController::clearList);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->tickAllAction, &QAction::triggered, m_model, &FormatTableModel::tickAll);
@@ -107,8 +112,10 @@ void ViewController::connectFormatQuery()
 
 void ViewController::connectDownloadRunner()
 {
-    connect(m_runner, &DownloadRunner::destinationAnnounced, this,
-            [this](const QString &path) { setMessage(path); });
+    for (const auto announced :
+         {&DownloadRunner::destinationAnnounced, &DownloadRunner::conversionAnnounced}) {
+        connect(m_runner, announced, this, [this](const QString &path) { setMessage(path); });
+    }
     connect(m_runner, &DownloadRunner::progressChanged, this,
             &ViewController::showDownloadProgress);
     connect(m_runner, &DownloadRunner::finished, this, [this] { endDownload({}); });
@@ -140,6 +147,7 @@ void ViewController::viewDidLoad()
     setMessage(QString());
     m_ui->progressBar->setValue(0);
     m_ui->urlYoutube->setFocus();
+    m_ui->mergeCheckBox->setChecked(m_settings.mergeVideoAndAudio());
     if (m_settings.seedIfAbsent()) {
         printDiagnostic(u"Les paramètres n'existent pas"_s);
     }
@@ -159,8 +167,11 @@ void ViewController::wireTable()
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::DescendingOrder);
-    header->setStretchLastSection(true);
+    header->setSectionResizeMode(FormatTableModel::InfoColumn, QHeaderView::Stretch);
     table->verticalHeader()->hide();
+    // Tab leaves the table for the next control; Space ticks the current row (eventFilter()).
+    table->setTabKeyNavigation(false);
+    table->installEventFilter(this);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &ViewController::sortTable);
 }
 
@@ -177,6 +188,7 @@ void ViewController::showKeysInMenus()
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
         action->setShortcutContext(Qt::WidgetShortcut);
     }
+    m_ui->clearListAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
     m_ui->preferencesAction->setShortcut(QKeySequence::Preferences);
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
 }
@@ -250,21 +262,28 @@ void ViewController::queryFormats()
     }
     setMessage(tr("Recherche des formats…"));
     m_query->start(*youtubeDLPath(), address, m_tools.javaScriptRuntimeOption());
-    updateControls();
+    setBusy(true);
 }
 
 void ViewController::showFormats(const QList<formatYoutube> &formats)
 {
     m_model->appendFormats(formats);
     m_ui->tableView->resizeColumnsToContents();
-    setMessage(QString());
-    updateControls();
+    setMessage(formats.isEmpty() ? tr("Aucun format trouvé pour cette adresse") : QString());
+    setBusy(false);
 }
 
 void ViewController::showQueryFailure(const QString &message, const QString &detail)
 {
     m_model->reload();
     setMessage(message, detail);
+    setBusy(false);
+}
+
+void ViewController::setBusy(bool busy)
+{
+    // A busy bar while formats are listed; the download's own range otherwise.
+    m_ui->progressBar->setRange(0, busy ? 0 : progressBarMaximum);
     updateControls();
 }
 
@@ -304,8 +323,16 @@ void ViewController::downloadButton(int tag)
         setMessage(refusal);
         return;
     }
-    startDownload(makeDownloadRequest(mode, m_model->checkedFormatIDs(), folder, address, audio,
-                                      m_tools.javaScriptRuntimeOption()));
+    DownloadChoice choice;
+    choice.mode = mode;
+    choice.ticked = m_model->checkedFormats();
+    choice.folder = folder;
+    choice.address = address;
+    choice.audio = audio;
+    choice.mergeContainer
+        = m_ui->mergeCheckBox->isChecked() ? m_settings.mergeContainer() : QString();
+    choice.javaScriptRuntimes = m_tools.javaScriptRuntimeOption();
+    startDownload(makeDownloadRequest(choice));
 }
 
 void ViewController::startDownload(const DownloadRequest &request)
@@ -318,8 +345,9 @@ void ViewController::startDownload(const DownloadRequest &request)
 
 void ViewController::cancelDownload()
 {
-    // The one cancel control serves the download and the tools' installation alike.
+    // The one cancel control serves the download, the listing and the tools' installation.
     m_runner->cancel();
+    m_query->cancel();
     m_installer->cancel();
 }
 
@@ -414,6 +442,13 @@ void ViewController::showDownloaderVersion()
     updateControls();
 }
 
+void ViewController::clearList()
+{
+    m_model->clear();
+    m_sortedSection = -1;
+    m_ui->tableView->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+}
+
 void ViewController::openPreferences()
 {
     if (m_preferences) {
@@ -463,6 +498,22 @@ bool ViewController::keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScan
     return true;
 }
 
+bool ViewController::eventFilter(QObject *watched, QEvent *event)
+{
+    // Space ticks or unticks the current row, whichever of its cells has the focus.
+    auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
+    const QModelIndex current = m_ui->tableView->currentIndex();
+    if (watched == m_ui->tableView && key && key->key() == Qt::Key_Space
+        && key->modifiers() == Qt::NoModifier && current.isValid()) {
+        const QModelIndex box = m_model->index(current.row(), FormatTableModel::FormatColumn);
+        m_model->setData(
+            box, box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+            Qt::CheckStateRole);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void ViewController::keyPressEvent(QKeyEvent *event)
 {
     if (keyDown(event->modifiers(), event->nativeScanCode(), event->nativeVirtualKey())) {
@@ -491,13 +542,16 @@ void ViewController::closeEvent(QCloseEvent *event)
 void ViewController::updateControls()
 {
     // No download while a tool is being installed, and no installation while one runs.
+    // Nor while formats are listed: the download would take the old ticks to a new address.
     const bool installing = m_installer->isRunning();
-    const bool free = !m_isRunning && !installing;
+    const bool listing = m_query->isRunning();
+    const bool free = !m_isRunning && !installing && !listing;
     const bool haveDownloader = youtubeDLPath().has_value();
-    m_ui->getFormatButton->setEnabled(haveDownloader && !m_query->isRunning() && free);
+    m_ui->getFormatButton->setEnabled(haveDownloader && free);
     m_ui->downloadButton->setEnabled(haveDownloader && free);
     m_ui->downloadAudioButton->setEnabled(haveDownloader && ffmpegPath().has_value() && free);
-    m_ui->cancelDownloadButton->setEnabled(m_isRunning || installing);
+    m_ui->mergeCheckBox->setEnabled(ffmpegPath().has_value());
+    m_ui->cancelDownloadButton->setEnabled(m_isRunning || installing || listing);
     m_ui->updateDownloaderAction->setEnabled(free);
     m_ui->revertDownloaderAction->setEnabled(free && m_tools.isManaged());
     m_ui->installJavaScriptAction->setEnabled(free);

@@ -80,6 +80,7 @@ signals:
     void isRunningChanged(bool running);
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -107,6 +108,8 @@ private:
     void resetDownloadDisplay();
     void showDownloadProgress(double percent);
     void sortTable(int section, Qt::SortOrder order);
+    void clearList();
+    void setBusy(bool busy);
     void showDownloaderVersion();
     void updateControls();
     void setMessage(const QString &message, const QString &detail = {});

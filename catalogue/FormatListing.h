@@ -11,12 +11,15 @@
 #include "catalogue/formatYoutube.h"
 
 /// One line of the downloader's format listing: a record when the line begins with a
-/// format code (an ASCII digit at its first character), nothing otherwise.
+/// format code (an ASCII digit at its first character), nothing otherwise. The code is the
+/// whole first column ("18", "30216", "140-4", "139-drc").
 std::optional<formatYoutube> parseFormatLine(const QString &line);
 
 /// A whole listing as the downloader wrote it: decoded as UTF-8 (invalid bytes become
 /// replacement characters), cut into lines (LF or CR LF, blank lines skipped), one record
-/// per format line in output order.
+/// per format line in output order. After the table's head line, every line of the table
+/// is a format, whatever its code's first character ("hls-1080p"), but storyboards; before
+/// it, none is. Without a head, parseFormatLine() decides alone.
 QList<formatYoutube> parseFormatListing(const QByteArray &output);
 
 /// The text of the last line of `output` that begins with "ERROR:", without that prefix

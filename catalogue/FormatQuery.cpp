@@ -60,6 +60,11 @@ bool FormatQuery::isRunning() const
     return m_process->isRunning();
 }
 
+void FormatQuery::cancel()
+{
+    m_process->cancel();
+}
+
 void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
 {
     m_process->setTimeLimit(timeout);
@@ -76,6 +81,9 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
     switch (end.kind) {
     case ShellProcess::EndKind::TimedOut:
         emit failed(tr("Délai dépassé : le téléchargeur ne répond pas"), {});
+        return;
+    case ShellProcess::EndKind::Cancelled:
+        emit failed(tr("Recherche des formats annulée"), {});
         return;
     case ShellProcess::EndKind::FailedToStart:
         emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(end.reason()), {});

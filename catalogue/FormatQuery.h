@@ -33,6 +33,8 @@ public:
     void start(const QString &youtubeDLPath, const QString &address,
                const QString &javaScriptRuntimes = {});
     bool isRunning() const;
+    /// Stops a running query with its whole process group; it ends with failed().
+    void cancel();
     /// A query still running after this time is stopped, with its whole process group.
     void setTimeout(std::chrono::milliseconds timeout);
 

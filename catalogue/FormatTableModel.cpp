@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <QLocale>
+#include <QRegularExpression>
 #include <QString>
 
 #include "tools/Logging.h"
@@ -50,7 +52,23 @@ ControlState toControlState(Qt::CheckState state)
     return ControlState::Off;
 }
 
-const QString &cellText(const formatYoutube &format, int column)
+// "3.28MiB" as a French reader writes it: "3,28 Mio"; "≈" in front of an approximate size.
+QString frenchSize(const formatYoutube &format)
+{
+    static const QRegularExpression pattern(u"^(\\d+(?:\\.(\\d+))?)([KMGT]?)(i?)B$"_s);
+    const QRegularExpressionMatch match = pattern.match(format.fileSize);
+    if (!match.hasMatch()) {
+        return format.fileSize;
+    }
+    const QString number = QLocale(QLocale::French)
+                               .toString(match.captured(1).toDouble(), 'f',
+                                         static_cast<int>(match.capturedLength(2)));
+    const QString size
+        = number + u' ' + match.captured(3) + (match.capturedLength(4) > 0 ? u"io"_s : u"o"_s);
+    return format.fileSizeApproximate ? u"≈ "_s + size : size;
+}
+
+QString cellText(const formatYoutube &format, int column)
 {
     switch (column) {
     case FormatTableModel::FormatColumn:
@@ -59,8 +77,20 @@ const QString &cellText(const formatYoutube &format, int column)
         return format.codec;
     case FormatTableModel::DimensionColumn:
         return format.dimension;
+    case FormatTableModel::InfoColumn:
+        return format.note;
+    case FormatTableModel::KindColumn:
+        return format.kind == FormatKind::AudioOnly ? FormatTableModel::tr("Audio seul")
+            : format.kind == FormatKind::VideoOnly  ? FormatTableModel::tr("Vidéo seule")
+                                                    : FormatTableModel::tr("Vidéo + audio");
+    case FormatTableModel::SizeColumn:
+        return frenchSize(format);
+    case FormatTableModel::BitRateColumn:
+        return format.bitRate > 0 ? FormatTableModel::tr("%1 kbit/s")
+                                        .arg(QLocale(QLocale::French).toString(format.bitRate))
+                                  : QString();
     default:
-        return format.info;
+        return format.language;
     }
 }
 
@@ -105,7 +135,7 @@ QVariant FormatTableModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return shortened(cellText(format, index.column()), cellTextLimit);
     case Qt::ToolTipRole: {
-        const QString &text = cellText(format, index.column());
+        const QString text = cellText(format, index.column());
         return text.size() > cellTextLimit ? shortened(text, toolTipTextLimit) : QVariant();
     }
     case Qt::CheckStateRole:
@@ -153,9 +183,17 @@ QVariant FormatTableModel::headerData(int section, Qt::Orientation orientation, 
         case CodecColumn:
             return tr("Codec");
         case DimensionColumn:
-            return tr("Taille");
+            return tr("Résolution");
         case InfoColumn:
             return tr("Informations");
+        case KindColumn:
+            return tr("Type");
+        case SizeColumn:
+            return tr("Taille");
+        case BitRateColumn:
+            return tr("Débit");
+        case LanguageColumn:
+            return tr("Langue");
         default:
             return {};
         }
@@ -264,15 +302,19 @@ void FormatTableModel::tickAll()
     reload();
 }
 
-QStringList FormatTableModel::checkedFormatIDs() const
+QList<formatYoutube> FormatTableModel::checkedFormats() const
 {
-    QStringList ids;
-    for (const formatYoutube &format : m_list) {
-        if (format.isChecked == ControlState::On) {
-            ids.append(format.formatID);
-        }
-    }
-    return ids;
+    QList<formatYoutube> checked;
+    std::copy_if(m_list.cbegin(), m_list.cend(), std::back_inserter(checked),
+                 [](const formatYoutube &format) { return format.isChecked == ControlState::On; });
+    return checked;
+}
+
+void FormatTableModel::clear()
+{
+    beginResetModel();
+    m_list.clear();
+    endResetModel();
 }
 
 void FormatTableModel::reload()

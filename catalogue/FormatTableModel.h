@@ -24,7 +24,18 @@ class FormatTableModel final : public QAbstractTableModel
     Q_DISABLE_COPY_MOVE(FormatTableModel)
 
 public:
-    enum Column { FormatColumn, CodecColumn, DimensionColumn, InfoColumn, ColumnCount };
+    // The four columns of the line rule first, then what the table adds.
+    enum Column {
+        FormatColumn,
+        CodecColumn,
+        DimensionColumn,
+        InfoColumn,
+        KindColumn,
+        SizeColumn,
+        BitRateColumn,
+        LanguageColumn,
+        ColumnCount
+    };
 
     /// `list` must outlive the model; usually the process-wide formatList().
     explicit FormatTableModel(QList<formatYoutube> &list, QObject *parent = nullptr);
@@ -55,8 +66,10 @@ public:
     void invertAll();
     void tickAll();
 
-    /// Format codes of the ticked (on) records, in list order.
-    QStringList checkedFormatIDs() const;
+    /// The ticked (on) records, in list order.
+    QList<formatYoutube> checkedFormats() const;
+    /// Empties the list and its ticks ("Effacer la liste").
+    void clear();
 
     /// The whole table shows the list anew.
     void reload();

@@ -12,6 +12,9 @@ enum class ControlState : int {
     On = 1,
 };
 
+/// What a format holds: picture and sound, picture only, or sound only.
+enum class FormatKind { VideoAndAudio, VideoOnly, AudioOnly };
+
 /// One format that the downloader offers for the video in hand: one format line of its listing.
 struct formatYoutube
 {
@@ -20,6 +23,18 @@ struct formatYoutube
     QString dimension;
     QString info;
     ControlState isChecked = ControlState::Off;
+
+    // Read from the same line, for the table.
+    FormatKind kind = FormatKind::VideoAndAudio;
+    /// "3.28MiB", as the downloader writes it; approximate when it says "≈" or "~".
+    QString fileSize;
+    bool fileSizeApproximate = false;
+    /// Kilobits per second; 0 when the line gives none.
+    double bitRate = 0;
+    /// Of an audio track: "fr", "en-US", with " (original)" when the listing says so.
+    QString language;
+    /// The line's note without the table's separators and what the other columns show.
+    QString note;
 
     friend bool operator==(const formatYoutube &, const formatYoutube &) = default;
 };

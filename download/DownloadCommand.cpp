@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "download/DownloadCommand.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -10,22 +12,49 @@
 
 using namespace Qt::StringLiterals;
 
-DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &formatIDs,
-                                    const QString &folder, const QString &address,
-                                    const AudioSettings &audio, const QString &javaScriptRuntimes)
+DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
 {
     DownloadRequest request;
     request.youtubeDLPath = youtubeDLPath().value_or(QString());
     request.ffmpegPath = ffmpegPath().value_or(QString());
-    request.folder = folder;
-    request.address = address;
-    request.formatIDs = formatIDs;
-    request.audio = mode == DownloadMode::Audio;
-    request.audioFormat = audio.format;
-    request.audioQuality = audio.quality;
-    request.audioPreserveVideo = audio.preserveVideo;
-    request.javaScriptRuntimes = javaScriptRuntimes;
+    request.folder = choice.folder;
+    request.address = choice.address;
+    request.audio = choice.mode == DownloadMode::Audio;
+    // An audio download keeps the sound alone: nothing to merge.
+    const bool merge = !choice.mergeContainer.isEmpty() && !request.audio;
+    request.formatIDs = requestedFormats(choice.ticked, merge);
+    if (merge
+        && std::any_of(request.formatIDs.cbegin(), request.formatIDs.cend(),
+                       [](const QString &id) { return id.contains(u'+'); })) {
+        request.mergeOutputFormat = choice.mergeContainer;
+    }
+    request.audioFormat = choice.audio.format;
+    request.audioQuality = choice.audio.quality;
+    request.audioPreserveVideo = choice.audio.preserveVideo;
+    request.javaScriptRuntimes = choice.javaScriptRuntimes;
     return request;
+}
+
+QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge)
+{
+    const auto bestAudio = std::max_element(
+        ticked.cbegin(), ticked.cend(), [](const formatYoutube &a, const formatYoutube &b) {
+            return (a.kind == FormatKind::AudioOnly ? a.bitRate : -1.0)
+                < (b.kind == FormatKind::AudioOnly ? b.bitRate : -1.0);
+        });
+    const bool joinable = merge && bestAudio != ticked.cend()
+        && bestAudio->kind == FormatKind::AudioOnly
+        && std::any_of(ticked.cbegin(), ticked.cend(),
+                       [](const formatYoutube &f) { return f.kind == FormatKind::VideoOnly; });
+    QStringList ids;
+    for (const formatYoutube &format : ticked) {
+        if (!joinable || format.kind == FormatKind::VideoAndAudio) {
+            ids << format.formatID;
+        } else if (format.kind == FormatKind::VideoOnly) {
+            ids << format.formatID + u'+' + bestAudio->formatID;
+        }
+    }
+    return ids;
 }
 
 QString folderRefusal(const QString &folder)
@@ -84,6 +113,10 @@ QString composeDownloadCommand(const DownloadRequest &request)
     QString command = shellQuote(request.youtubeDLPath) + u" -o "_s
         + shellQuote(folder + outputTemplate()) + u" --restrict-filenames -f "_s
         + shellQuote(formats) + u" --no-continue --youtube-skip-dash-manifest"_s;
+    if (!request.mergeOutputFormat.isEmpty()) {
+        command += u" --merge-output-format "_s + shellQuote(request.mergeOutputFormat)
+            + u" --ffmpeg-location "_s + shellQuote(request.ffmpegPath);
+    }
     if (request.audio) {
         command += u" -x --ffmpeg-location "_s + shellQuote(request.ffmpegPath)
             + u" --audio-format "_s + shellQuote(request.audioFormat) + u" --audio-quality "_s

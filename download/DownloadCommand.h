@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -29,14 +30,34 @@ struct DownloadRequest
     ControlState audioPreserveVideo = ControlState::On;
     /// The value of "--js-runtimes"; empty: the option is left out.
     QString javaScriptRuntimes;
+    /// The container ("mkv", "mp4") into which ffmpeg merges picture and sound ("137+140");
+    /// empty: nothing is merged.
+    QString mergeOutputFormat;
 };
 
-/// The request for one download, from the tools found at start-up and the audio settings
-/// as read before the folder was chosen.
-DownloadRequest makeDownloadRequest(DownloadMode mode, const QStringList &formatIDs,
-                                    const QString &folder, const QString &address,
-                                    const AudioSettings &audio,
-                                    const QString &javaScriptRuntimes = {});
+/// What the user chose for one download.
+struct DownloadChoice
+{
+    DownloadMode mode = DownloadMode::Plain;
+    /// The ticked records, in list order.
+    QList<formatYoutube> ticked;
+    QString folder;
+    QString address;
+    /// As read before the folder was chosen.
+    AudioSettings audio;
+    /// "Réunir l'image et le son": the container to merge into; empty when not asked.
+    QString mergeContainer;
+    QString javaScriptRuntimes;
+};
+
+/// The request for one download, with the tools found at start-up.
+DownloadRequest makeDownloadRequest(const DownloadChoice &choice);
+
+/// The formats to ask for: when merging, each ticked video-only format joined with the best
+/// ticked audio format (the highest bit rate, the first of equals): "137+140"; formats
+/// that have sound stay as they are, and the audio formats are used up by the joins. Without
+/// a video-only and an audio format to join, the ticked codes as they are.
+QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge);
 
 /// Why the downloader cannot be given this folder, in French; empty when it can. A folder
 /// that does not exist (the downloader would create it) or whose name holds "$NAME" (the

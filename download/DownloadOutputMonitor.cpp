@@ -161,7 +161,8 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
         emit conversionAnnounced(line.sliced(extractionMarker.size()));
         return;
     }
-    if (view.startsWith(mergeMarker) && view.endsWith('"')) {
+    // The path lies between the marker's quote and the line's last one.
+    if (view.startsWith(mergeMarker) && view.size() > mergeMarker.size() && view.endsWith('"')) {
         emit conversionAnnounced(line.sliced(mergeMarker.size()).chopped(1));
         return;
     }

@@ -22,7 +22,10 @@ DownloadRunner::DownloadRunner(QObject *parent)
     connect(m_monitor, &DownloadOutputMonitor::destinationAnnounced, this,
             &DownloadRunner::announceDestination);
     connect(m_monitor, &DownloadOutputMonitor::conversionAnnounced, this,
-            [this](const QByteArray &path) { m_cleanup.conversionAnnounced(path); });
+            [this](const QByteArray &path) {
+                m_cleanup.conversionAnnounced(path);
+                emit conversionAnnounced(QString::fromUtf8(path));
+            });
     connect(m_monitor, &DownloadOutputMonitor::progressChanged, this,
             &DownloadRunner::progressChanged);
     connect(m_monitor, &DownloadOutputMonitor::errorReported, this,

@@ -38,6 +38,8 @@ public:
 signals:
     /// A destination was announced (any old file there is already removed).
     void destinationAnnounced(const QString &path);
+    /// The file that the converter writes: the extracted audio, the merged file.
+    void conversionAnnounced(const QString &path);
     void progressChanged(double percent);
     // Each started download ends with exactly one of the three signals below.
     void finished();

@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -48,8 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const QByteArray output = QByteArray::fromRawData(reinterpret_cast<const char *>(data),
                                                       static_cast<qsizetype>(size));
     for (const formatYoutube &format : parseFormatListing(output)) {
-        // The format code is what the download command receives: nothing but the code.
-        require(isDigits(format.formatID, 1, 3), "format code is not 1-3 digits", format.formatID);
+        // The format code is what the download command receives: one whole column.
+        require(!format.formatID.isEmpty()
+                    && std::none_of(format.formatID.cbegin(), format.formatID.cend(),
+                                    [](QChar c) { return c.isSpace() && c != QChar(0x180E); }),
+                "format code is not one column", format.formatID);
+        require(!format.note.contains(u'|') && !format.note.contains(u'\u2502'),
+                "the note shows the table's separators", format.note);
         // The codec keeps the white space around its word.
         require(format.codec.isEmpty()
                     || (format.codec.size() >= 3 && format.codec.front().isSpace()

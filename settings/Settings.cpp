@@ -99,6 +99,27 @@ QString Settings::downloaderChannel() const
     return stored == u"nightly"_s ? stored : u"stable"_s;
 }
 
+bool Settings::mergeVideoAndAudio() const
+{
+    return m_store.value(key(mergeVideoAndAudioKey)).toString() == u"true"_s;
+}
+
+QString Settings::mergeContainer() const
+{
+    const QString stored = m_store.value(key(mergeContainerKey)).toString();
+    return stored == u"mp4"_s ? stored : u"mkv"_s;
+}
+
+void Settings::setMergeVideoAndAudio(bool merge)
+{
+    m_store.setValue(key(mergeVideoAndAudioKey), merge);
+}
+
+void Settings::setMergeContainer(const QString &container)
+{
+    m_store.setValue(key(mergeContainerKey), container);
+}
+
 void Settings::setDownloaderChannel(const QString &channel)
 {
     m_store.setValue(key(downloaderChannelKey), channel);

@@ -26,6 +26,8 @@ public:
     static constexpr char16_t audioQualityKey[] = u"AudioQuality";
     static constexpr char16_t audioPreserveVideoKey[] = u"AudioPreserveVideo";
     static constexpr char16_t downloaderChannelKey[] = u"DownloaderChannel";
+    static constexpr char16_t mergeVideoAndAudioKey[] = u"MergeVideoAndAudio";
+    static constexpr char16_t mergeContainerKey[] = u"MergeContainer";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -50,8 +52,15 @@ public:
     /// is stored).
     QString downloaderChannel() const;
 
+    /// "Réunir l'image et le son" (off unless stored on), and the container to merge into:
+    /// "mkv" unless "mp4" is stored.
+    bool mergeVideoAndAudio() const;
+    QString mergeContainer() const;
+
     void setAudioFormat(const QString &format);
     void setDownloaderChannel(const QString &channel);
+    void setMergeVideoAndAudio(bool merge);
+    void setMergeContainer(const QString &container);
     void setAudioQuality(qint32 quality);
     void setAudioPreserveVideo(ControlState state);
 

@@ -46,7 +46,8 @@ void preferenceViewController::viewDidLoad()
     m_ui->formatComboBox->setCurrentText(m_settings.audioFormat());
     m_ui->qualityTextField->setText(QString::number(m_settings.audioQuality()));
     m_ui->preserveVideoButton->setChecked(m_settings.audioPreserveVideo() == ControlState::On);
-    m_ui->channelComboBox->setCurrentIndex(m_settings.downloaderChannel() == u"nightly"_s ? 1 : 0);
+    m_ui->channelComboBox->setCurrentText(m_settings.downloaderChannel());
+    m_ui->containerComboBox->setCurrentText(m_settings.mergeContainer());
 }
 
 void preferenceViewController::showEvent(QShowEvent *event)
@@ -65,8 +66,8 @@ void preferenceViewController::okButton()
     m_settings.setAudioQuality(m_ui->qualityTextField->text().toInt());
     m_settings.setAudioPreserveVideo(m_ui->preserveVideoButton->isChecked() ? ControlState::On
                                                                             : ControlState::Off);
-    m_settings.setDownloaderChannel(m_ui->channelComboBox->currentIndex() == 1 ? u"nightly"_s
-                                                                               : u"stable"_s);
+    m_settings.setDownloaderChannel(m_ui->channelComboBox->currentText());
+    m_settings.setMergeContainer(m_ui->containerComboBox->currentText());
 }
 
 void preferenceViewController::cancelButton()

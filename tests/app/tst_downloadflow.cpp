@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
@@ -47,6 +48,7 @@ private slots:
     void folderNames_data();
     void folderNames();
     void badAddressSaysWhy();
+    void pictureAndSoundInOneFile();
     void updatedDownloaderRuns();
 
 private:
@@ -150,6 +152,19 @@ void tst_DownloadFlow::badAddressSaysWhy()
     QVERIFY2(w.message().startsWith(u"Échec du téléchargement : "_s), qPrintable(w.message()));
     QVERIFY2(w.message().contains(u"404"_s), qPrintable(w.message()));
     QCOMPARE(filesIn(w.target.path()), QStringList());
+}
+
+void tst_DownloadFlow::pictureAndSoundInOneFile()
+{
+    WindowHarness w;
+    QVERIFY(w.listAndTick(m_fixture->manifestUrl(), {u"137"_s, u"140"_s}));
+    w.child<QCheckBox>(u"mergeCheckBox"_s)->setChecked(true);
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    const QStringList files = filesIn(w.target.path());
+    QCOMPARE(files.size(), 1);
+    QVERIFY2(files.first().endsWith(u".mkv"_s), qPrintable(files.first()));
+    QCOMPARE(streamCodecs(w.target.filePath(files.first())), (QStringList {u"h264"_s, u"aac"_s}));
 }
 
 void tst_DownloadFlow::updatedDownloaderRuns()

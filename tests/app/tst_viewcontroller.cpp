@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include <csignal>
 
+#include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -57,6 +58,7 @@ private slots:
     void keyboardCommands_data();
     void keyboardCommands();
     void headerClicksSortCodeAndCodecOnly();
+    void listingWatchedStoppedAndCleared();
     void longMessageNeverWidensTheWindow();
     void downloadEnds_data();
     void downloadEnds();
@@ -160,6 +162,42 @@ void tst_ViewController::headerClicksSortCodeAndCodecOnly()
     QCOMPARE(header->sortIndicatorSection(), 0);
     // Codec, first click: decreasing codec, ties kept in their previous order.
     QCOMPARE(click(1), u"251~ 137+ 18 22+"_s);
+}
+
+void tst_ViewController::listingWatchedStoppedAndCleared()
+{
+    WindowHarness w(Downloader::StandIn);
+    w.window->show();
+    listFour(w);
+    auto *table = w.child<QTableView>(u"tableView"_s);
+    // Space ticks the current row from any of its cells; Tab leaves the table.
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(1, 3));
+    QTest::keyClick(table, Qt::Key_Space);
+    QCOMPARE(codesShown(w), u"137+ 18+ 251~ 22+"_s);
+    QTest::keyClick(table, Qt::Key_Tab);
+    QVERIFY(!table->hasFocus());
+
+    // While formats are listed: a busy bar, no download, and "Annuler" stops the listing.
+    auto *bar = w.child<QProgressBar>(u"progressBar"_s);
+    w.setBehaviour("exec sleep 300");
+    w.click(u"getFormatButton"_s);
+    QCOMPARE(bar->maximum(), 0);
+    QVERIFY(!w.child<QPushButton>(u"downloadButton"_s)->isEnabled());
+    w.click(u"cancelDownloadButton"_s);
+    QTRY_COMPARE(w.message(), u"Recherche des formats annulée"_s);
+    QCOMPARE(bar->maximum(), 1000);
+    QCOMPARE(codesShown(w), u"137+ 18+ 251~ 22+"_s);
+    // A listing without formats says so.
+    w.setBehaviour("exit 0");
+    w.click(u"getFormatButton"_s);
+    QTRY_COMPARE(w.message(), u"Aucun format trouvé pour cette adresse"_s);
+
+    QHeaderView *header = table->horizontalHeader();
+    header->setSortIndicator(0, Qt::AscendingOrder);
+    w.child<QAction>(u"clearListAction"_s)->trigger();
+    QCOMPARE(codesShown(w), QString());
+    QCOMPARE(header->sortIndicatorSection(), -1);
 }
 
 void tst_ViewController::longMessageNeverWidensTheWindow()

@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "catalogue/FormatListing.h"
 #include "download/DestinationCleanup.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
@@ -74,6 +75,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void qualityAndFolderRules();
+    void mergedFormats_data();
+    void mergedFormats();
     void monitorRecordedOutput_data();
     void monitorRecordedOutput();
     void monitorLines_data();
@@ -90,7 +93,8 @@ void tst_Download::commandLine_data()
     QTest::addColumn<QString>("line");
     // The audio settings are always filled in: a plain download must leave them out.
     const auto row = [](const char *name, const QString &folder, const QString &codes, bool audio,
-                        ControlState keep, const QString &line, const QString &runtime = {}) {
+                        ControlState keep, const QString &line, const QString &runtime = {},
+                        const QString &merge = {}) {
         const DownloadRequest request {u"/t/youtube-dl"_s,
                                        u"/t/ff mpeg"_s,
                                        folder,
@@ -100,7 +104,8 @@ void tst_Download::commandLine_data()
                                        u"mp3"_s,
                                        192,
                                        keep,
-                                       runtime};
+                                       runtime,
+                                       merge};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
                 + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
@@ -120,6 +125,10 @@ void tst_Download::commandLine_data()
         u"/v/"_s + QString(plain).replace(u"'22'"_s, u"'140,22,137'"_s));
     row("a JavaScript runtime named", u"/v"_s, u"22"_s, true, on,
         u"/v/"_s + audio + u" -k --js-runtimes 'node:/o p/node'"_s, u"node:/o p/node"_s);
+    row("merged into mkv", u"/v"_s, u"137+140,18"_s, false, on,
+        u"/v/"_s + QString(plain).replace(u"'22'"_s, u"'137+140,18'"_s)
+            + u" --merge-output-format 'mkv' --ffmpeg-location '/t/ff mpeg'"_s,
+        {}, u"mkv"_s);
     row("root folder", u"/"_s, u"22"_s, false, on, u"/"_s + plain);
     row("folder ending with a slash", u"/v/"_s, u"22"_s, false, on, u"/v/"_s + plain);
     // The downloader would read "%(id)s" in a folder as a field of the template.
@@ -158,6 +167,36 @@ void tst_Download::qualityAndFolderRules()
         QCOMPARE(folderRefusal(root.filePath(name)).isEmpty(), refusal.isEmpty());
     }
     QVERIFY(folderRefusal(root.filePath(u"gone"_s)).startsWith(u"Dossier introuvable"_s));
+}
+
+void tst_Download::mergedFormats_data()
+{
+    QTest::addColumn<QString>("ticked"); // listing lines, separated by "|"
+    QTest::addColumn<QString>("plain"); // the codes asked for without merging, then with
+    QTest::addColumn<QString>("merged");
+    const QString video = u"137 mp4 1920x1080 video only|136 mp4 1280x720 video only"_s;
+    const QString audio
+        = u"|140 m4a audio only 129k|251 webm audio only 160k|249 webm audio only 160k"_s;
+    QTest::newRow("two videos, the best audio")
+        << video + audio << u"137,136,140,251,249"_s << u"137+251,136+251"_s;
+    QTest::newRow("with sound stays as it is")
+        << u"18 mp4 640x360 360p|"_s + video + audio << u"18,137,136,140,251,249"_s
+        << u"18,137+251,136+251"_s;
+    QTest::newRow("no audio to join") << video << u"137,136"_s << u"137,136"_s;
+    QTest::newRow("no video to join") << u"140 m4a audio only 129k"_s << u"140"_s << u"140"_s;
+}
+
+void tst_Download::mergedFormats()
+{
+    QFETCH(QString, ticked);
+    QFETCH(QString, plain);
+    QFETCH(QString, merged);
+    QList<formatYoutube> formats;
+    for (const QString &line : ticked.split(u'|')) {
+        formats << *parseFormatLine(line);
+    }
+    QCOMPARE(requestedFormats(formats, false).join(u','), plain);
+    QCOMPARE(requestedFormats(formats, true).join(u','), merged);
 }
 
 void tst_Download::monitorRecordedOutput_data()
@@ -209,7 +248,8 @@ void tst_Download::monitorLines_data()
         u"D /é/Vidéos d'été/日本語 🎬.mp4"_s);
     row("conversions",
         "[ExtractAudio] Destination: /v/a.mp3\n[Merger] Merging formats into "
-        "\"/v/a b.mkv\"\n[Merger] Merging formats into \"/v/cut\n",
+        "\"/v/a b.mkv\"\n[Merger] Merging formats into \"/v/cut\n[Merger] Merging formats into "
+        "\"\n",
         u"C /v/a.mp3|C /v/a b.mkv"_s);
     row("100, no decimals", "[download] 100% of 10.00MiB in 00:02\n", u"P 100"_s);
     row("lone CR", "\r[download]   1.0% of x\r[download]  50.5% of x\r[download] 100.0% of x",
