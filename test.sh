@@ -22,7 +22,8 @@ readonly FUZZ_SECONDS=30
 # Packages needed by the test stages only: the fuzz targets are built with clang and
 # its libFuzzer runtime (only recommended by clang, so named here); gpg signs the test
 # releases of the downloader.
-TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg)
+# desktop-file-validate and appstreamcli check the desktop entry and the AppStream file.
+TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg desktop-file-utils appstream)
 
 # Any sanitizer report ends the process with an error, and so fails its test or fuzz run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -48,6 +49,25 @@ run_unit_tests() {
     say "Running the tests (ctest, at most ${TEST_TIMEOUT}s per test)"
     ctest --test-dir "$QUORVEL_ROOT/build-test" --output-on-failure --timeout "$TEST_TIMEOUT" -j "$(nproc)" \
         || die "some tests failed (see the output above)"
+}
+
+# The desktop entry and the AppStream description are valid, and the Debian package holds
+# the executable, the tool folder and the desktop presence.
+check_package() {
+    say "Checking the desktop entry, the AppStream file and the package"
+    desktop-file-validate "$QUORVEL_ROOT/app/org.quorvel.Quorvel.desktop" \
+        || die "the desktop entry is not valid"
+    appstreamcli validate --no-net "$QUORVEL_ROOT/app/org.quorvel.Quorvel.metainfo.xml" \
+        || die "the AppStream file is not valid"
+    (cd "$QUORVEL_ROOT/build-test" && cpack -G DEB >/dev/null) || die "cpack failed"
+    local contents file
+    contents="$(dpkg-deb -c "$QUORVEL_ROOT"/build-test/quorvel_*.deb)"
+    for file in ./usr/bin/quorvel ./usr/libexec/quorvel/youtube-dl ./usr/libexec/quorvel/ffmpeg \
+        ./usr/share/applications/org.quorvel.Quorvel.desktop \
+        ./usr/share/metainfo/org.quorvel.Quorvel.metainfo.xml \
+        ./usr/share/icons/hicolor/scalable/apps/quorvel.svg; do
+        grep -q " $file" <<<"$contents" || die "the package lacks $file"
+    done
 }
 
 # The core library and its tests built a second time with AddressSanitizer and
@@ -96,6 +116,7 @@ install_packages "${QUORVEL_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 use_utf8_locale
 check_formatting
 run_unit_tests
+check_package
 run_sanitizer_tests
 run_fuzzers
 say "All tests passed"

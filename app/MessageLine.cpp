@@ -28,8 +28,8 @@ MessageLine::MessageLine(QWidget *parent)
 void MessageLine::setMessage(const QString &message, const QString &detail)
 {
     setText(oneLine(message, textLimit));
-    const QString &more = detail.isEmpty() && message.size() > textLimit ? message : detail;
-    setToolTip(oneLine(more, toolTipLimit));
+    // The whole message when the line shows only its start, or the detail behind it.
+    setToolTip(oneLine(detail.isEmpty() ? message : detail, toolTipLimit));
 }
 
 QSize MessageLine::sizeHint() const

@@ -2,20 +2,25 @@
 // SPDX-License-Identifier: MIT
 #include "app/ViewController.h"
 
-#include <cmath>
 #include <limits>
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSettings>
+#include <QUrl>
 
+#include "app/DesktopNotification.h"
 #include "app/KeyPosition.h"
 #include "app/MessageLine.h"
+#include "app/ProgressReadout.h"
 #include "catalogue/FormatList.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
@@ -30,14 +35,12 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int audioDownloadTag = 3;
-// The bar counts tenths of a percent.
-constexpr double progressBarScale = 10.0;
 constexpr int progressBarMaximum = 1000;
 
-QString defaultFolderChooser(QWidget *parent)
+QString defaultFolderChooser(QWidget *parent, const QString &start)
 {
     return QFileDialog::getExistingDirectory(
-        parent, ViewController::tr("Définissez un dossier pour importer les vidéo"), QString(),
+        parent, ViewController::tr("Définissez un dossier pour importer les vidéo"), start,
         QFileDialog::ShowDirsOnly);
 }
 
@@ -64,6 +67,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_quitConfirmation(defaultQuitConfirmation)
 {
     m_ui->setupUi(this);
+    m_readout = new ProgressReadout(m_ui->progressBar, m_ui->progressDetailsLabel, this);
     connectActions();
     connectFormatQuery();
     connectDownloadRunner();
@@ -116,9 +120,8 @@ void ViewController::connectDownloadRunner()
          {&DownloadRunner::destinationAnnounced, &DownloadRunner::conversionAnnounced}) {
         connect(m_runner, announced, this, [this](const QString &path) { setMessage(path); });
     }
-    connect(m_runner, &DownloadRunner::progressChanged, this,
-            &ViewController::showDownloadProgress);
-    connect(m_runner, &DownloadRunner::finished, this, [this] { endDownload({}); });
+    connect(m_runner, &DownloadRunner::progressChanged, m_readout, &ProgressReadout::show);
+    connect(m_runner, &DownloadRunner::finished, this, &ViewController::downloadFinished);
     connect(m_runner, &DownloadRunner::failed, this, &ViewController::endDownload);
     connect(m_runner, &DownloadRunner::cancelled, this,
             [this] { endDownload(tr("Téléchargement annulé")); });
@@ -142,7 +145,8 @@ void ViewController::viewDidLoad()
     m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
     wireTable();
     showKeysInMenus();
-    addDownloaderLabels();
+    addStatusBarWidgets();
+    restoreLayout();
 
     setMessage(QString());
     m_ui->progressBar->setValue(0);
@@ -156,7 +160,6 @@ void ViewController::viewDidLoad()
         setMessage(missing);
     }
     updateControls();
-    m_tools.askDownloaderVersion();
 }
 
 void ViewController::wireTable()
@@ -167,7 +170,9 @@ void ViewController::wireTable()
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::DescendingOrder);
-    header->setSectionResizeMode(FormatTableModel::InfoColumn, QHeaderView::Stretch);
+    header->setStretchLastSection(true);
+    // Columns fit the first rows of a listing: thousands of rows would cost a long pause.
+    header->setResizeContentsPrecision(100);
     table->verticalHeader()->hide();
     // Tab leaves the table for the next control; Space ticks the current row (eventFilter()).
     table->setTabKeyNavigation(false);
@@ -189,12 +194,24 @@ void ViewController::showKeysInMenus()
         action->setShortcutContext(Qt::WidgetShortcut);
     }
     m_ui->clearListAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
-    m_ui->preferencesAction->setShortcut(QKeySequence::Preferences);
+    // Linux and Windows have no standard key for the preferences: Ctrl+, as elsewhere.
+    m_ui->preferencesAction->setShortcut(QKeySequence::keyBindings(QKeySequence::Preferences)
+                                             .value(0, QKeySequence(Qt::CTRL | Qt::Key_Comma)));
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
 }
 
-void ViewController::addDownloaderLabels()
+void ViewController::addStatusBarWidgets()
 {
+    // Said at the end of a download, with a way to the folder.
+    m_endLabel = new MessageLine(this);
+    m_endLabel->setObjectName(u"downloadEndLabel"_s);
+    m_openFolderButton = new QPushButton(tr("&Ouvrir le dossier"), this);
+    m_openFolderButton->setObjectName(u"openFolderButton"_s);
+    m_openFolderButton->hide();
+    connect(m_openFolderButton, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_downloadFolder)); });
+    statusBar()->addWidget(m_endLabel, 1);
+    statusBar()->addWidget(m_openFolderButton);
     m_adviceLabel = new MessageLine(this);
     m_adviceLabel->setObjectName(u"downloaderAdviceLabel"_s);
     m_versionLabel = new MessageLine(this);
@@ -265,11 +282,16 @@ void ViewController::queryFormats()
     setBusy(true);
 }
 
-void ViewController::showFormats(const QList<formatYoutube> &formats)
+void ViewController::showFormats(const QList<formatYoutube> &formats, bool cut)
 {
     m_model->appendFormats(formats);
-    m_ui->tableView->resizeColumnsToContents();
-    setMessage(formats.isEmpty() ? tr("Aucun format trouvé pour cette adresse") : QString());
+    // Widths that the user set and that came back from the last start stay.
+    if (m_settings.columnWidths().isEmpty()) {
+        m_ui->tableView->resizeColumnsToContents();
+    }
+    setMessage(cut ? tr("Liste des formats tronquée : au-delà de 4 Mio, des formats manquent")
+                   : formats.isEmpty() ? tr("Aucun format trouvé pour cette adresse")
+                                       : QString());
     setBusy(false);
 }
 
@@ -315,7 +337,7 @@ void ViewController::downloadButton(int tag)
                 address)) {
         return;
     }
-    const QString folder = m_folderChooser(this);
+    const QString folder = m_folderChooser(this, m_settings.lastFolder());
     if (folder.isEmpty()) {
         return;
     }
@@ -337,7 +359,11 @@ void ViewController::downloadButton(int tag)
 
 void ViewController::startDownload(const DownloadRequest &request)
 {
-    m_ui->progressBar->setValue(0);
+    m_readout->reset();
+    m_endLabel->setMessage(QString());
+    m_openFolderButton->hide();
+    m_downloadFolder = request.folder;
+    m_settings.setLastFolder(request.folder);
     setMessage(QString());
     setIsRunning(true);
     m_runner->start(request);
@@ -407,14 +433,22 @@ void ViewController::resetDownloadDisplay()
 {
     setIsRunning(false);
     setMessage(QString());
-    m_ui->progressBar->setValue(0);
+    m_readout->reset();
 }
 
-void ViewController::showDownloadProgress(double percent)
+void ViewController::downloadFinished(const QStringList &files)
 {
-    const double tenths = std::round(percent * progressBarScale);
-    m_ui->progressBar->setValue(static_cast<int>(
-        std::clamp(tenths, 0.0, static_cast<double>(m_ui->progressBar->maximum()))));
+    endDownload({});
+    const QString summary = tr("Téléchargement terminé");
+    // French counts 0 and 1 in the singular.
+    const QString body = (files.size() <= 1 ? tr("%1 fichier dans %2") : tr("%1 fichiers dans %2"))
+                             .arg(files.size())
+                             .arg(QDir::toNativeSeparators(m_downloadFolder));
+    m_endLabel->setMessage(summary + u" : "_s + body, files.join(u'\n'));
+    m_openFolderButton->show();
+    if (!isActiveWindow()) {
+        notifyDesktop(summary, body);
+    }
 }
 
 void ViewController::sortTable(int section, Qt::SortOrder order)
@@ -447,6 +481,26 @@ void ViewController::clearList()
     m_model->clear();
     m_sortedSection = -1;
     m_ui->tableView->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+}
+
+void ViewController::restoreLayout()
+{
+    restoreGeometry(m_settings.windowGeometry());
+    const QList<int> widths = m_settings.columnWidths();
+    for (int column = 0; column < widths.size() && column < FormatTableModel::ColumnCount;
+         ++column) {
+        m_ui->tableView->setColumnWidth(column, widths.at(column));
+    }
+}
+
+void ViewController::saveLayout()
+{
+    m_settings.setWindowGeometry(saveGeometry());
+    QList<int> widths;
+    for (int column = 0; column < FormatTableModel::ColumnCount; ++column) {
+        widths << m_ui->tableView->columnWidth(column);
+    }
+    m_settings.setColumnWidths(widths);
 }
 
 void ViewController::openPreferences()
@@ -536,6 +590,7 @@ void ViewController::closeEvent(QCloseEvent *event)
     if (m_preferences) {
         m_preferences->close();
     }
+    saveLayout();
     event->accept();
 }
 

@@ -18,6 +18,8 @@ class DownloadRunner;
 class FormatQuery;
 class FormatTableModel;
 class MessageLine;
+class ProgressReadout;
+class QPushButton;
 class ToolInstaller;
 struct ReleaseSources;
 class QSettings;
@@ -38,8 +40,9 @@ class ViewController final : public QMainWindow
     Q_PROPERTY(bool isRunning READ isRunning WRITE setIsRunning NOTIFY isRunningChanged)
 
 public:
-    /// Asks the user for the destination folder; an empty text means cancelled.
-    using FolderChooser = std::function<QString(QWidget *parent)>;
+    /// Asks the user for the destination folder, starting in `start` (the folder of the last
+    /// download); an empty text means cancelled.
+    using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
     /// Asks whether to quit while a download runs.
     using QuitConfirmation = std::function<bool(QWidget *parent)>;
 
@@ -92,21 +95,23 @@ private:
     void viewDidLoad();
     void wireTable();
     void showKeysInMenus();
-    void addDownloaderLabels();
+    void addStatusBarWidgets();
+    void restoreLayout();
+    void saveLayout();
     void connectToolInstaller();
 
     /// Whether the tools and the address that an action needs are there; says what is
     /// missing on the message line otherwise.
     bool canRun(ToolSet::Need need, const QString &address);
     void queryFormats();
-    void showFormats(const QList<formatYoutube> &formats);
+    void showFormats(const QList<formatYoutube> &formats, bool cut);
     void showQueryFailure(const QString &message, const QString &detail);
     void startDownload(const DownloadRequest &request);
     void endDownload(const QString &message, const QString &detail = {});
     void showTransfer(qint64 received, qint64 total);
     void toolInstalled(const QString &path, const QString &version);
     void resetDownloadDisplay();
-    void showDownloadProgress(double percent);
+    void downloadFinished(const QStringList &files);
     void sortTable(int section, Qt::SortOrder order);
     void clearList();
     void setBusy(bool busy);
@@ -122,8 +127,12 @@ private:
     FormatQuery *m_query = nullptr;
     DownloadRunner *m_runner = nullptr;
     ToolInstaller *m_installer = nullptr;
+    ProgressReadout *m_readout = nullptr;
     MessageLine *m_versionLabel = nullptr;
     MessageLine *m_adviceLabel = nullptr;
+    MessageLine *m_endLabel = nullptr;
+    QPushButton *m_openFolderButton = nullptr;
+    QString m_downloadFolder;
     QPointer<preferenceViewController> m_preferences;
     FolderChooser m_folderChooser;
     QuitConfirmation m_quitConfirmation;

@@ -1,7 +1,11 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSettings>
+#include <QTimer>
+#include <QTranslator>
 
 #include "app/ViewController.h"
 #include "tools/TerminationSignals.h"
@@ -17,10 +21,20 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(u"Quorvel"_s);
     QApplication::setApplicationName(u"Quorvel"_s);
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
-    QApplication::setDesktopFileName(u"quorvel"_s);
+    QApplication::setDesktopFileName(u"org.quorvel.Quorvel"_s);
+
+    // Quorvel speaks French, and so do Qt's own dialogs and menus (Debian's
+    // qt6-translations-l10n), whatever the system's language.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(), u"qtbase"_s, u"_"_s,
+                     QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
 
     QSettings settings;
     ToolSet tools;
+    tools.setVersionCache(&settings);
     tools.lookUp(defaultToolFolder(), managedToolFolder());
     ViewController window(settings, tools);
     // Ctrl+C, the end of the session or a plain kill end Quorvel as closing its window does.
@@ -35,5 +49,7 @@ int main(int argc, char *argv[])
         window.setAddress(arguments.at(1));
     }
     window.show();
+    // Only once the window is up: the downloader's answer costs more than the start itself.
+    QTimer::singleShot(0, &tools, &ToolSet::askDownloaderVersion);
     return QApplication::exec();
 }

@@ -173,8 +173,8 @@ void feedMonitor(benchmark::State &state, const QByteArray &log)
     qsizetype progressCount = 0;
     qsizetype destinationCount = 0;
     QObject::connect(&monitor, &DownloadOutputMonitor::progressChanged, &receiver,
-                     [&](double value) {
-                         percent = value;
+                     [&](const DownloadProgress &progress) {
+                         percent = progress.percent;
                          ++progressCount;
                      });
     QObject::connect(&monitor, &DownloadOutputMonitor::destinationAnnounced, &receiver,

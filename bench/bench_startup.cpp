@@ -1,13 +1,17 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 //
-// Start-up time and peak memory of the main window under the offscreen platform.
+// Start-up time and peak memory of the main window under the offscreen platform, and the
+// cost of the downloader's version question, which starts once the window is shown.
 //
 // Without arguments the program is the driver: it starts itself with "--child" a number of
 // times and prints each figure and the medians. Just before each start it notes the
 // monotonic clock and hands it to the child in its environment; the child notes the clock
-// again once the window's first paint is done. The time therefore covers the whole start:
-// fork and exec, dynamic linking, static initialisation, QApplication, the window.
+// again once the window's first paint is done, and once the version is known. The time
+// therefore covers the whole start: fork and exec, dynamic linking, static initialisation,
+// QApplication, the window. The starts run twice over: with a settings store of their own
+// each (a first launch: the downloader is asked), then with one shared store (later
+// launches: the answer kept from the first one serves).
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -43,6 +47,7 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr char spawnTimeVariable[] = "QUORVEL_BENCH_SPAWN_NS";
 constexpr char resultFileVariable[] = "QUORVEL_BENCH_RESULT";
+constexpr char settingsFileVariable[] = "QUORVEL_BENCH_SETTINGS";
 
 qint64 monotonicNanoseconds()
 {
@@ -51,15 +56,30 @@ qint64 monotonicNanoseconds()
     return static_cast<qint64>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
-// Waits for the window's first paint, then for the event loop to come round once more:
-// by then the frame is drawn and handed to the platform.
+double cpuMilliseconds(int who)
+{
+    rusage usage {};
+    getrusage(who, &usage);
+    return (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6
+            + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec))
+        / 1e3;
+}
+
+// Waits for the window's first paint, then for the event loop to come round once more (by
+// then the frame is drawn and handed to the platform), then for the downloader's version.
 class FirstPaintWatcher final : public QObject
 {
 public:
-    FirstPaintWatcher(qint64 mainEntry, QObject *parent)
+    FirstPaintWatcher(qint64 mainEntry, ToolSet &tools, QObject *parent)
         : QObject(parent)
         , m_mainEntry(mainEntry)
+        , m_tools(tools)
     {
+        connect(&tools, &ToolSet::downloaderChanged, this, [this] {
+            if (m_shown > 0 && !m_tools.downloaderVersion().isEmpty()) {
+                report();
+            }
+        });
     }
 
 protected:
@@ -67,7 +87,13 @@ protected:
     {
         if (event->type() == QEvent::Paint && !m_painted) {
             m_painted = true;
-            QTimer::singleShot(0, this, &FirstPaintWatcher::report);
+            QTimer::singleShot(0, this, [this] {
+                m_shown = monotonicNanoseconds();
+                getrusage(RUSAGE_SELF, &m_usage);
+                if (!m_tools.downloaderVersion().isEmpty()) {
+                    report();
+                }
+            });
         }
         return QObject::eventFilter(watched, event);
     }
@@ -75,35 +101,41 @@ protected:
 private:
     void report()
     {
-        const qint64 shown = monotonicNanoseconds();
-        rusage usage {};
-        getrusage(RUSAGE_SELF, &usage);
-        const qint64 spawned = qEnvironmentVariable(spawnTimeVariable).toLongLong();
+        const double answered = static_cast<double>(monotonicNanoseconds());
+        const auto spawned
+            = static_cast<double>(qEnvironmentVariable(spawnTimeVariable).toLongLong());
         QFile result(qEnvironmentVariable(resultFileVariable));
         if (spawned > 0 && result.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            result.write(QByteArray::number(static_cast<double>(shown - spawned) / 1e6) + ' '
-                         + QByteArray::number(static_cast<double>(shown - m_mainEntry) / 1e6) + ' '
-                         + QByteArray::number(static_cast<qint64>(usage.ru_maxrss)) + '\n');
+            result.write(QByteArray::number((static_cast<double>(m_shown) - spawned) / 1e6) + ' '
+                         + QByteArray::number(static_cast<double>(m_shown - m_mainEntry) / 1e6)
+                         + ' ' + QByteArray::number(static_cast<qint64>(m_usage.ru_maxrss)) + ' '
+                         + QByteArray::number((answered - spawned) / 1e6) + ' '
+                         + QByteArray::number(cpuMilliseconds(RUSAGE_CHILDREN)) + '\n');
         }
         QCoreApplication::quit();
     }
 
     qint64 m_mainEntry = 0;
+    ToolSet &m_tools;
+    qint64 m_shown = 0;
+    rusage m_usage {};
     bool m_painted = false;
 };
 
 int measureOnce(int argc, char *argv[], qint64 mainEntry)
 {
     QApplication application(argc, argv);
-    // A settings store of its own, first launch each time, as a new user's.
-    QTemporaryDir settingsFolder;
-    QSettings store(settingsFolder.filePath(u"settings.ini"_s), QSettings::IniFormat);
+    // The settings store that the driver names: a new one (a first launch) or a shared one.
+    QSettings store(qEnvironmentVariable(settingsFileVariable), QSettings::IniFormat);
     ToolSet tools;
+    tools.setVersionCache(&store);
     tools.lookUp(QStringLiteral(QUORVEL_BENCH_TOOL_DIR));
     ViewController window(store, tools);
-    FirstPaintWatcher watcher(mainEntry, &application);
+    FirstPaintWatcher watcher(mainEntry, tools, &application);
     window.installEventFilter(&watcher);
+    // As the application does: the version question once the window is up.
     window.show();
+    QTimer::singleShot(0, &tools, &ToolSet::askDownloaderVersion);
     return QApplication::exec();
 }
 
@@ -112,18 +144,21 @@ struct Result
     double fromSpawnMilliseconds = 0.0;
     double fromMainMilliseconds = 0.0;
     long maxResidentKiB = 0;
+    double versionFromSpawnMilliseconds = 0.0;
+    double questionCpuMilliseconds = 0.0;
 };
 
 // The child's environment: the driver's, with the offscreen platform and a home of the
 // benchmark's own (Qt and fontconfig read and write there, never in the user's).
-std::vector<std::string> childEnvironment(const std::string &resultFile)
+std::vector<std::string> childEnvironment(const std::string &resultFile,
+                                          const std::string &settingsFile)
 {
     const std::string home = QUORVEL_BENCH_HOME;
     const std::vector<std::pair<std::string, std::string>> overrides = {
         {"QT_QPA_PLATFORM", "offscreen"},          {"HOME", home},
         {"XDG_CONFIG_HOME", home + "/.config"},    {"XDG_CACHE_HOME", home + "/.cache"},
         {"XDG_DATA_HOME", home + "/.local/share"}, {"XDG_RUNTIME_DIR", home + "/runtime"},
-        {resultFileVariable, resultFile},
+        {resultFileVariable, resultFile},          {settingsFileVariable, settingsFile},
     };
     std::vector<std::string> environment;
     for (char **entry = environ; *entry != nullptr; ++entry) {
@@ -143,11 +178,11 @@ std::vector<std::string> childEnvironment(const std::string &resultFile)
 }
 
 std::optional<Result> startChild(const std::string &program, const std::string &resultFile,
-                                 const std::string &errorFile)
+                                 const std::string &errorFile, const std::string &settingsFile)
 {
     // The start time is written last, into room that is already there.
     constexpr size_t timeDigits = 24;
-    std::vector<std::string> environment = childEnvironment(resultFile);
+    std::vector<std::string> environment = childEnvironment(resultFile, settingsFile);
     environment.push_back(std::string(spawnTimeVariable) + '=' + std::string(timeDigits, ' '));
     std::vector<char *> environmentPointers;
     for (std::string &variable : environment) {
@@ -186,10 +221,11 @@ std::optional<Result> startChild(const std::string &program, const std::string &
     const QList<QByteArray> fields = file.readAll().trimmed().split(' ');
     file.close();
     file.remove();
-    if (fields.size() != 3) {
+    if (fields.size() != 5) {
         return std::nullopt;
     }
-    return Result {fields.at(0).toDouble(), fields.at(1).toDouble(), fields.at(2).toLong()};
+    return Result {fields.at(0).toDouble(), fields.at(1).toDouble(), fields.at(2).toLong(),
+                   fields.at(3).toDouble(), fields.at(4).toDouble()};
 }
 
 // ru_maxrss counts KiB.
@@ -231,36 +267,51 @@ int drive(int argc, char *argv[])
     const QString errorFile = resultFolder.filePath(u"errors"_s);
     const std::string program = QCoreApplication::applicationFilePath().toStdString();
 
-    std::vector<double> fromSpawn;
-    std::vector<double> fromMain;
-    std::vector<double> maxResident;
-    // The first start fills the font and file caches; it is not counted.
-    for (int run = 0; run <= runs; ++run) {
-        const auto result = startChild(program, resultFile, errorFile.toStdString());
-        if (!result) {
-            QFile errors(errorFile);
-            errors.open(QIODevice::ReadOnly);
-            std::fprintf(stderr, "bench_startup: a start gave no figures\n%s",
-                         errors.readAll().constData());
-            return EXIT_FAILURE;
+    for (const bool shared : {false, true}) {
+        say(shared ? u"\nLater starts (one shared settings store: the version answer is kept):"_s
+                   : u"First starts (a new settings store each: the downloader is asked):"_s);
+        std::vector<double> fromSpawn;
+        std::vector<double> fromMain;
+        std::vector<double> maxResident;
+        std::vector<double> versionKnown;
+        std::vector<double> questionCpu;
+        // The first start fills the font and file caches (and the shared store); not counted.
+        for (int run = 0; run <= runs; ++run) {
+            const QString settings
+                = resultFolder.filePath(shared ? u"shared.ini"_s : u"settings-%1.ini"_s.arg(run));
+            const auto result
+                = startChild(program, resultFile, errorFile.toStdString(), settings.toStdString());
+            if (!result) {
+                QFile errors(errorFile);
+                errors.open(QIODevice::ReadOnly);
+                std::fprintf(stderr, "bench_startup: a start gave no figures\n%s",
+                             errors.readAll().constData());
+                return EXIT_FAILURE;
+            }
+            say(u"start %1: shown after %2 ms (%3 ms from main), peak %4 MB; version known "
+                u"after %5 ms, its question %6 ms of CPU"_s.arg(
+                    run == 0 ? u"0 (warm-up)"_s : QString::number(run),
+                    QString::number(result->fromSpawnMilliseconds, 'f', 1),
+                    QString::number(result->fromMainMilliseconds, 'f', 1),
+                    QString::number(megabytes(result->maxResidentKiB), 'f', 1),
+                    QString::number(result->versionFromSpawnMilliseconds, 'f', 1),
+                    QString::number(result->questionCpuMilliseconds, 'f', 0)));
+            if (run > 0) {
+                fromSpawn.push_back(result->fromSpawnMilliseconds);
+                fromMain.push_back(result->fromMainMilliseconds);
+                maxResident.push_back(megabytes(result->maxResidentKiB));
+                versionKnown.push_back(result->versionFromSpawnMilliseconds);
+                questionCpu.push_back(result->questionCpuMilliseconds);
+            }
         }
-        const QString line = u"start %1: shown after %2 ms (%3 ms from main), peak %4 MB"_s.arg(
-            run == 0 ? u"0 (warm-up)"_s : QString::number(run),
-            QString::number(result->fromSpawnMilliseconds, 'f', 1),
-            QString::number(result->fromMainMilliseconds, 'f', 1),
-            QString::number(megabytes(result->maxResidentKiB), 'f', 1));
-        say(line);
-        if (run > 0) {
-            fromSpawn.push_back(result->fromSpawnMilliseconds);
-            fromMain.push_back(result->fromMainMilliseconds);
-            maxResident.push_back(megabytes(result->maxResidentKiB));
-        }
+        say(u"Medians of %1 starts: shown after %2 ms (%3 ms from main) (aim < 150 ms), peak "
+            u"memory %4 MB (aim < 60 MB); version known after %5 ms; the question's CPU %6 ms"_s
+                .arg(QString::number(runs), QString::number(median(fromSpawn), 'f', 1),
+                     QString::number(median(fromMain), 'f', 1),
+                     QString::number(median(maxResident), 'f', 1),
+                     QString::number(median(versionKnown), 'f', 1),
+                     QString::number(median(questionCpu), 'f', 0)));
     }
-    say(u"\nMedians of %1 starts: shown after %2 ms (%3 ms from main) (aim < 150 ms), "
-        u"peak memory %4 MB (aim < 60 MB)"_s.arg(QString::number(runs),
-                                                 QString::number(median(fromSpawn), 'f', 1),
-                                                 QString::number(median(fromMain), 'f', 1),
-                                                 QString::number(median(maxResident), 'f', 1)));
     return EXIT_SUCCESS;
 }
 } // namespace

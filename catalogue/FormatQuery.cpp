@@ -3,7 +3,10 @@
 #include "catalogue/FormatQuery.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
+
+#include <QThread>
 
 #include "catalogue/FormatListing.h"
 #include "tools/FailureExplanation.h"
@@ -24,6 +27,14 @@ QString lastLine(const QByteArray &output)
     return QString::fromUtf8(lines.last()).trimmed();
 }
 } // namespace
+
+FormatQuery::~FormatQuery()
+{
+    if (m_parser) {
+        m_parser->disconnect(this);
+        m_parser->wait();
+    }
+}
 
 FormatQuery::FormatQuery(QObject *parent)
     : QObject(parent)
@@ -52,12 +63,13 @@ void FormatQuery::start(const QString &youtubeDLPath, const QString &address,
         return;
     }
     m_output.clear();
+    m_cut = false;
     m_process->start(composeCommand(youtubeDLPath, address, javaScriptRuntimes));
 }
 
 bool FormatQuery::isRunning() const
 {
-    return m_process->isRunning();
+    return m_process->isRunning() || m_parser;
 }
 
 void FormatQuery::cancel()
@@ -72,7 +84,9 @@ void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
 
 void FormatQuery::readOutput(const QByteArray &chunk)
 {
-    m_output += chunk.first(std::min(chunk.size(), outputLimit - m_output.size()));
+    const qsizetype kept = std::min(chunk.size(), outputLimit - m_output.size());
+    m_output += chunk.first(kept);
+    m_cut = m_cut || kept < chunk.size();
 }
 
 void FormatQuery::processEnded(const ShellProcess::End &end)
@@ -91,7 +105,22 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
     default:
         break;
     }
-    const QList<formatYoutube> formats = parseFormatListing(output);
+    // A listing of megabytes takes a while to read: never on the window's thread. The
+    // result comes back in order, as one list.
+    auto formats = std::make_shared<QList<formatYoutube>>();
+    m_parser = QThread::create([formats, output] { *formats = parseFormatListing(output); });
+    m_parser->setParent(this);
+    connect(m_parser, &QThread::finished, this, [this, formats, output, end] {
+        m_parser->deleteLater();
+        m_parser = nullptr;
+        report(*formats, output, end);
+    });
+    m_parser->start();
+}
+
+void FormatQuery::report(const QList<formatYoutube> &formats, const QByteArray &output,
+                         const ShellProcess::End &end)
+{
     if (formats.isEmpty()) {
         if (end.couldNotRun()) {
             emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)), {});
@@ -113,5 +142,5 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
             return;
         }
     }
-    emit formatsListed(formats);
+    emit formatsListed(formats, std::exchange(m_cut, false));
 }

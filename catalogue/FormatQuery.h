@@ -12,6 +12,8 @@
 #include "catalogue/formatYoutube.h"
 #include "tools/ShellProcess.h"
 
+class QThread;
+
 /// The downloader's format listing, run asynchronously through the shell with both output
 /// channels merged and read to the end.
 class FormatQuery final : public QObject
@@ -23,6 +25,8 @@ public:
     static constexpr std::chrono::milliseconds defaultTimeout {120'000};
 
     explicit FormatQuery(QObject *parent = nullptr);
+    /// Stops a running query, and waits for a listing being read.
+    ~FormatQuery() override;
 
     /// The command line: "<path> -F -- <address>", path and address each one quoted word,
     /// with "--js-runtimes <runtime>" before "--" when a runtime is to be named.
@@ -42,7 +46,8 @@ signals:
     // Each started query ends with exactly one of these two signals.
 
     /// The output has been read to its end: every format line, in output order (maybe none).
-    void formatsListed(const QList<formatYoutube> &formats);
+    /// `cut`: the output went beyond what is kept (4 MiB), and formats may be missing.
+    void formatsListed(const QList<formatYoutube> &formats, bool cut);
     /// A translated message: the downloader could not be started, did not answer in time,
     /// or listed nothing and reported an error, explained when it is a common one (the
     /// downloader's line is then the detail).
@@ -51,7 +56,11 @@ signals:
 private:
     void readOutput(const QByteArray &chunk);
     void processEnded(const ShellProcess::End &end);
+    void report(const QList<formatYoutube> &formats, const QByteArray &output,
+                const ShellProcess::End &end);
 
     ShellProcess *m_process = nullptr;
+    QThread *m_parser = nullptr;
     QByteArray m_output;
+    bool m_cut = false;
 };

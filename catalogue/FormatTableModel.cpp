@@ -52,6 +52,12 @@ ControlState toControlState(Qt::CheckState state)
     return ControlState::Off;
 }
 
+const QLocale &french()
+{
+    static const QLocale locale(QLocale::French);
+    return locale;
+}
+
 // "3.28MiB" as a French reader writes it: "3,28 Mio"; "≈" in front of an approximate size.
 QString frenchSize(const formatYoutube &format)
 {
@@ -60,9 +66,8 @@ QString frenchSize(const formatYoutube &format)
     if (!match.hasMatch()) {
         return format.fileSize;
     }
-    const QString number = QLocale(QLocale::French)
-                               .toString(match.captured(1).toDouble(), 'f',
-                                         static_cast<int>(match.capturedLength(2)));
+    const QString number = french().toString(match.captured(1).toDouble(), 'f',
+                                             static_cast<int>(match.capturedLength(2)));
     const QString size
         = number + u' ' + match.captured(3) + (match.capturedLength(4) > 0 ? u"io"_s : u"o"_s);
     return format.fileSizeApproximate ? u"≈ "_s + size : size;
@@ -86,9 +91,9 @@ QString cellText(const formatYoutube &format, int column)
     case FormatTableModel::SizeColumn:
         return frenchSize(format);
     case FormatTableModel::BitRateColumn:
-        return format.bitRate > 0 ? FormatTableModel::tr("%1 kbit/s")
-                                        .arg(QLocale(QLocale::French).toString(format.bitRate))
-                                  : QString();
+        return format.bitRate > 0
+            ? FormatTableModel::tr("%1 kbit/s").arg(french().toString(format.bitRate))
+            : QString();
     default:
         return format.language;
     }
@@ -282,7 +287,7 @@ void FormatTableModel::clearAll()
     for (formatYoutube &format : m_list) {
         format.isChecked = ControlState::Off;
     }
-    reload();
+    showTicks();
 }
 
 void FormatTableModel::invertAll()
@@ -291,7 +296,7 @@ void FormatTableModel::invertAll()
         format.isChecked
             = format.isChecked == ControlState::On ? ControlState::Off : ControlState::On;
     }
-    reload();
+    showTicks();
 }
 
 void FormatTableModel::tickAll()
@@ -299,7 +304,7 @@ void FormatTableModel::tickAll()
     for (formatYoutube &format : m_list) {
         format.isChecked = ControlState::On;
     }
-    reload();
+    showTicks();
 }
 
 QList<formatYoutube> FormatTableModel::checkedFormats() const
@@ -315,6 +320,17 @@ void FormatTableModel::clear()
     beginResetModel();
     m_list.clear();
     endResetModel();
+}
+
+void FormatTableModel::showTicks()
+{
+    // Every checkbox anew, but not the whole table: the current row and the selection stay.
+    if (m_list.isEmpty()) {
+        reload();
+        return;
+    }
+    emit dataChanged(index(0, FormatColumn), index(rowCount() - 1, FormatColumn),
+                     {Qt::CheckStateRole});
 }
 
 void FormatTableModel::reload()

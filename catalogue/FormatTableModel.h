@@ -75,5 +75,7 @@ public:
     void reload();
 
 private:
+    void showTicks();
+
     QList<formatYoutube> &m_list;
 };

@@ -15,6 +15,10 @@ constexpr QByteArrayView extractionMarker("[ExtractAudio] Destination: ");
 constexpr QByteArrayView mergeMarker("[Merger] Merging formats into \"");
 constexpr QByteArrayView progressMarker("[download] ");
 constexpr QByteArrayView errorPrefix("ERROR:");
+constexpr QByteArrayView presentSuffix(" has already been downloaded");
+constexpr QByteArrayView deletedMarker("Deleting original file ");
+constexpr QByteArrayView deletedSuffix(" (pass -k to keep)");
+constexpr QByteArrayView formatsMarker(" format(s): ");
 // Only the start of a longer line is examined (a destination is a path, a few KiB at
 // most), so that a downloader writing without line ends costs no memory.
 constexpr qsizetype lineLimit = 64 * 1024;
@@ -76,6 +80,28 @@ std::optional<double> leadingPercentage(QByteArrayView text)
     bool ok = false;
     const double value = text.first(end).toDouble(&ok);
     return ok ? std::optional<double>(value) : std::nullopt;
+}
+// The word after `marker` in `text` ("1.23MiB/s" after " at "), unless the downloader does
+// not know it ("Unknown").
+QByteArray wordAfter(QByteArrayView text, QByteArrayView marker)
+{
+    const qsizetype at = find(text, marker);
+    if (at < 0) {
+        return {};
+    }
+    const qsizetype start = skipBlanks(text, at + marker.size());
+    qsizetype end = start;
+    while (end < text.size() && !isBlank(text.at(end))) {
+        ++end;
+    }
+    const QByteArrayView word = text.sliced(start, end - start);
+    return word.startsWith("Unknown") ? QByteArray() : word.toByteArray();
+}
+
+// "137+140, 18": the files that these formats fetch, one per part.
+int fileCount(QByteArrayView formats)
+{
+    return static_cast<int>(formats.count(',') + formats.count('+')) + 1;
 }
 } // namespace
 
@@ -157,6 +183,22 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
         emit destinationAnnounced(line.sliced(destination + destinationMarker.size()));
         return;
     }
+    if (view.startsWith(progressMarker) && view.endsWith(presentSuffix)) {
+        emit fileAlreadyPresent(line.sliced(progressMarker.size()).chopped(presentSuffix.size()));
+        return;
+    }
+    if (const qsizetype deleted = find(view, deletedMarker);
+        deleted >= 0 && view.endsWith(deletedSuffix)) {
+        const qsizetype start = deleted + deletedMarker.size();
+        emit originalDeleted(line.sliced(start, line.size() - start - deletedSuffix.size()));
+        return;
+    }
+    if (view.startsWith("[info] ")) {
+        if (const qsizetype formats = find(view, formatsMarker); formats >= 0) {
+            emit filesAnnounced(fileCount(view.sliced(formats + formatsMarker.size())));
+        }
+        return;
+    }
     if (view.startsWith(extractionMarker)) {
         emit conversionAnnounced(line.sliced(extractionMarker.size()));
         return;
@@ -170,7 +212,7 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
     if (progress >= 0) {
         const qsizetype start = skipBlanks(view, progress + progressMarker.size());
         if (const auto percent = leadingPercentage(view.sliced(start))) {
-            emit progressChanged(*percent);
+            emit progressChanged({*percent, wordAfter(view, " at "), wordAfter(view, " ETA ")});
         }
     }
 }

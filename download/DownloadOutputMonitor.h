@@ -6,6 +6,19 @@
 #include <QObject>
 #include <QString>
 
+/// What a progress line says: its percentage and, as the downloader writes them, the speed
+/// ("1.23MiB/s") and the time left ("00:05"), empty when it does not know them.
+struct DownloadProgress
+{
+    double percent = 0;
+    QByteArray speed;
+    QByteArray timeLeft;
+    /// Which of how many files is being fetched (1 of 2); 0 when not known. The monitor
+    /// leaves these to the download runner, which counts the files.
+    int file = 0;
+    int files = 0;
+};
+
 /// Reads the downloader's merged output as it arrives, cuts it into lines across reads (LF,
 /// CR LF and lone CR each end a line) and reports what each line announces.
 class DownloadOutputMonitor final : public QObject
@@ -30,8 +43,14 @@ signals:
     /// "[ExtractAudio] Destination: <path>" or "[Merger] Merging formats into "<path>"": the
     /// file that the converter is about to write.
     void conversionAnnounced(const QByteArray &path);
+    /// "[download] <path> has already been downloaded": a final file written before.
+    void fileAlreadyPresent(const QByteArray &path);
+    /// "Deleting original file <path> (pass -k to keep)": a file that is no final one.
+    void originalDeleted(const QByteArray &path);
+    /// "Downloading <n> format(s): 137+140, 18": how many files the download fetches (3).
+    void filesAnnounced(int count);
     /// A "[download] " line whose first text is a number followed by "%".
-    void progressChanged(double percent);
+    void progressChanged(const DownloadProgress &progress);
     /// An "ERROR:" line, without that prefix.
     void errorReported(const QString &line);
 

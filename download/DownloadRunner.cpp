@@ -2,7 +2,10 @@
 // SPDX-License-Identifier: MIT
 #include "download/DownloadRunner.h"
 
+#include <algorithm>
+
 #include <QFile>
+#include <QFileInfo>
 
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
@@ -24,10 +27,21 @@ DownloadRunner::DownloadRunner(QObject *parent)
     connect(m_monitor, &DownloadOutputMonitor::conversionAnnounced, this,
             [this](const QByteArray &path) {
                 m_cleanup.conversionAnnounced(path);
+                m_produced << path;
                 emit conversionAnnounced(QString::fromUtf8(path));
             });
+    connect(m_monitor, &DownloadOutputMonitor::fileAlreadyPresent, this,
+            [this](const QByteArray &path) {
+                ++m_file;
+                m_produced << path;
+                emit destinationAnnounced(QString::fromUtf8(path));
+            });
+    connect(m_monitor, &DownloadOutputMonitor::originalDeleted, this,
+            [this](const QByteArray &path) { m_produced.removeAll(path); });
+    connect(m_monitor, &DownloadOutputMonitor::filesAnnounced, this,
+            [this](int count) { m_files = count; });
     connect(m_monitor, &DownloadOutputMonitor::progressChanged, this,
-            &DownloadRunner::progressChanged);
+            &DownloadRunner::announceProgress);
     connect(m_monitor, &DownloadOutputMonitor::errorReported, this,
             [this](const QString &line) { m_lastError = line; });
 }
@@ -45,6 +59,8 @@ void DownloadRunner::start(const DownloadRequest &request)
         return;
     }
     m_lastError.clear();
+    m_produced.clear();
+    m_file = m_files = 0;
     const QString commandLine = composeDownloadCommand(request);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
     m_cleanup.begin(QFile::encodeName(request.folder));
@@ -68,8 +84,17 @@ void DownloadRunner::stopAndWait()
 
 void DownloadRunner::announceDestination(const QByteArray &path)
 {
+    ++m_file;
+    m_produced << path;
     m_cleanup.destinationAnnounced(path);
     emit destinationAnnounced(QString::fromUtf8(path));
+}
+
+void DownloadRunner::announceProgress(DownloadProgress progress)
+{
+    progress.file = m_file;
+    progress.files = std::max(m_files, m_file);
+    emit progressChanged(progress);
 }
 
 void DownloadRunner::processEnded(const ShellProcess::End &end)
@@ -85,7 +110,14 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
         break;
     }
     if (end.succeeded()) {
-        emit finished();
+        QStringList files;
+        for (const QByteArray &path : std::as_const(m_produced)) {
+            const QString file = QFile::decodeName(path);
+            if (QFileInfo::exists(file) && !files.contains(file)) {
+                files << file;
+            }
+        }
+        emit finished(files);
         return;
     }
     const Failure failure = describeFailure(tr("Échec du téléchargement : "),

@@ -3,14 +3,17 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QStringList>
 #include <QObject>
 #include <QString>
 
 #include "download/DestinationCleanup.h"
 #include "tools/ShellProcess.h"
 
+#include "download/DownloadOutputMonitor.h"
+
 struct DownloadRequest;
-class DownloadOutputMonitor;
 
 /// Runs one download: the request's command line through "/bin/bash -c", both output
 /// channels read by the monitor, in a process group of its own. One download at a time.
@@ -40,9 +43,11 @@ signals:
     void destinationAnnounced(const QString &path);
     /// The file that the converter writes: the extracted audio, the merged file.
     void conversionAnnounced(const QString &path);
-    void progressChanged(double percent);
+    void progressChanged(const DownloadProgress &progress);
     // Each started download ends with exactly one of the three signals below.
-    void finished();
+    /// With the files it produced and that are there: downloaded, merged, extracted, or
+    /// found already downloaded; not those the downloader deleted.
+    void finished(const QStringList &files);
     /// "Échec du téléchargement : " with the explanation of the last error line, the line
     /// itself, or the exit status; the detail is the downloader's line when explained.
     void failed(const QString &message, const QString &detail);
@@ -50,10 +55,15 @@ signals:
 
 private:
     void announceDestination(const QByteArray &path);
+    void announceProgress(DownloadProgress progress);
     void processEnded(const ShellProcess::End &end);
 
     ShellProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
     DestinationCleanup m_cleanup;
     QString m_lastError;
+    // The final files so far, and which of how many the downloader fetches.
+    QList<QByteArray> m_produced;
+    int m_file = 0;
+    int m_files = 0;
 };

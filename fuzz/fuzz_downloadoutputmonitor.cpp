@@ -50,10 +50,23 @@ public:
                              events.append({Event::Kind::Conversion, path});
                          });
         QObject::connect(&monitor, &DownloadOutputMonitor::progressChanged, &monitor,
-                         [this](double percent) {
+                         [this](const DownloadProgress &progress) {
+                             const double percent = progress.percent;
                              require(std::isfinite(percent) && percent >= 0,
                                      "progress is not a finite, non-negative number");
-                             events.append({Event::Kind::Progress, {}, percent});
+                             events.append({Event::Kind::Progress,
+                                            progress.speed + ' ' + progress.timeLeft, percent});
+                         });
+        for (const auto signal : {&DownloadOutputMonitor::fileAlreadyPresent,
+                                  &DownloadOutputMonitor::originalDeleted}) {
+            QObject::connect(&monitor, signal, &monitor, [this](const QByteArray &path) {
+                events.append({Event::Kind::Conversion, "other " + path});
+            });
+        }
+        QObject::connect(&monitor, &DownloadOutputMonitor::filesAnnounced, &monitor,
+                         [this](int count) {
+                             require(count > 0, "no file announced");
+                             events.append({Event::Kind::Progress, "files", double(count)});
                          });
         QObject::connect(&monitor, &DownloadOutputMonitor::errorReported, &monitor,
                          [this](const QString &line) {

@@ -9,10 +9,11 @@
 # libgl-dev: the CMake configuration of Qt6Gui looks for the OpenGL headers.
 # python3: runs the managed downloader and unpacks deno; the tests serve media with it.
 # gpgv: verifies the signature of a downloader release before it is installed.
+# qt6-translations-l10n: Qt's own dialogs and menus in French.
 # shellcheck disable=SC2034 # used by the scripts that source this file
 QUORVEL_PACKAGES=(
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
-    yt-dlp ffmpeg python3 gpgv
+    yt-dlp ffmpeg python3 gpgv qt6-translations-l10n
 )
 
 QUORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include <QSettings>
+#include <QStringList>
 
 using namespace Qt::StringLiterals;
 
@@ -118,6 +119,44 @@ void Settings::setMergeVideoAndAudio(bool merge)
 void Settings::setMergeContainer(const QString &container)
 {
     m_store.setValue(key(mergeContainerKey), container);
+}
+
+QString Settings::lastFolder() const
+{
+    return m_store.value(key(lastFolderKey)).toString();
+}
+
+QByteArray Settings::windowGeometry() const
+{
+    return m_store.value(key(windowGeometryKey)).toByteArray();
+}
+
+QList<int> Settings::columnWidths() const
+{
+    QList<int> widths;
+    for (const QString &width : m_store.value(key(columnWidthsKey)).toStringList()) {
+        widths << width.toInt();
+    }
+    return widths;
+}
+
+void Settings::setLastFolder(const QString &folder)
+{
+    m_store.setValue(key(lastFolderKey), folder);
+}
+
+void Settings::setWindowGeometry(const QByteArray &geometry)
+{
+    m_store.setValue(key(windowGeometryKey), geometry);
+}
+
+void Settings::setColumnWidths(const QList<int> &widths)
+{
+    QStringList texts;
+    for (const int width : widths) {
+        texts << QString::number(width);
+    }
+    m_store.setValue(key(columnWidthsKey), texts);
 }
 
 void Settings::setDownloaderChannel(const QString &channel)

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 
@@ -28,6 +30,9 @@ public:
     static constexpr char16_t downloaderChannelKey[] = u"DownloaderChannel";
     static constexpr char16_t mergeVideoAndAudioKey[] = u"MergeVideoAndAudio";
     static constexpr char16_t mergeContainerKey[] = u"MergeContainer";
+    static constexpr char16_t lastFolderKey[] = u"LastFolder";
+    static constexpr char16_t windowGeometryKey[] = u"WindowGeometry";
+    static constexpr char16_t columnWidthsKey[] = u"ColumnWidths";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -56,6 +61,15 @@ public:
     /// "mkv" unless "mp4" is stored.
     bool mergeVideoAndAudio() const;
     QString mergeContainer() const;
+
+    /// What the window remembers from one start to the next: the folder of the last
+    /// download, its own size and place, the format table's column widths.
+    QString lastFolder() const;
+    QByteArray windowGeometry() const;
+    QList<int> columnWidths() const;
+    void setLastFolder(const QString &folder);
+    void setWindowGeometry(const QByteArray &geometry);
+    void setColumnWidths(const QList<int> &widths);
 
     void setAudioFormat(const QString &format);
     void setDownloaderChannel(const QString &channel);

@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include <QComboBox>
 #include <QIntValidator>
 #include <QPushButton>
 
@@ -28,7 +29,9 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
                                                            std::numeric_limits<qint32>::max(),
                                                            m_ui->qualityTextField));
     connect(m_ui->qualityTextField, &QLineEdit::textChanged, this,
-            [this] { m_ui->okButton->setEnabled(m_ui->qualityTextField->hasAcceptableInput()); });
+            &preferenceViewController::explain);
+    connect(m_ui->formatComboBox, &QComboBox::currentTextChanged, this,
+            &preferenceViewController::explain);
 
     viewDidLoad();
 }
@@ -38,6 +41,24 @@ preferenceViewController::~preferenceViewController() = default;
 QStringList preferenceViewController::formatAudio()
 {
     return {u"best"_s, u"aac"_s, u"flac"_s, u"mp3"_s, u"m4a"_s, u"opus"_s, u"vorbis"_s, u"wav"_s};
+}
+
+void preferenceViewController::explain()
+{
+    // What the downloader's audio extraction accepts.
+    static const QStringList known {u"best"_s, u"aac"_s,  u"alac"_s,   u"flac"_s, u"m4a"_s,
+                                    u"mp3"_s,  u"opus"_s, u"vorbis"_s, u"wav"_s};
+    const bool qualityReady = m_ui->qualityTextField->hasAcceptableInput();
+    m_ui->okButton->setEnabled(qualityReady);
+    if (!qualityReady) {
+        m_ui->hintLabel->setText(tr("OK attend une qualité : un nombre entier"));
+    } else if (!known.contains(m_ui->formatComboBox->currentText())) {
+        m_ui->hintLabel->setText(tr("Format inconnu du téléchargeur, qui refusera l'extraction "
+                                    "(il connaît %1)")
+                                     .arg(known.join(u", "_s)));
+    } else {
+        m_ui->hintLabel->clear();
+    }
 }
 
 void preferenceViewController::viewDidLoad()

@@ -38,6 +38,8 @@ protected:
 
 private:
     void viewDidLoad();
+    /// Says, before anything is stored, why OK waits or what the downloader will refuse.
+    void explain();
 
     std::unique_ptr<Ui::preferenceViewController> m_ui;
     Settings m_settings;

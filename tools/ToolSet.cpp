@@ -5,11 +5,14 @@
 #include <algorithm>
 #include <utility>
 
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
 
@@ -162,8 +165,7 @@ QString ToolSet::description() const
         return {};
     }
     return tr("Téléchargeur : %1 %2 (%3)")
-        .arg(downloaderProgram(), m_version,
-             isManaged() ? tr("mis à jour par Quorvel") : tr("fourni avec Quorvel"));
+        .arg(downloaderProgram(), m_version, isManaged() ? tr("mis à jour") : tr("fourni"));
 }
 
 QString ToolSet::advice() const
@@ -184,10 +186,36 @@ QString ToolSet::javaScriptRuntimeOption() const
     return knowsJavaScriptRuntimes() ? m_runtimes->option() : QString();
 }
 
+void ToolSet::setVersionCache(QSettings *store)
+{
+    m_versionCache = store;
+}
+
+QString ToolSet::versionCacheKey() const
+{
+    const QByteArray path = QFileInfo(*youtubeDLPath()).canonicalFilePath().toUtf8();
+    return u"DownloaderVersions/"_s
+        + QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
+}
+
+QString ToolSet::versionCacheStamp() const
+{
+    const QFileInfo file(QFileInfo(*youtubeDLPath()).canonicalFilePath());
+    return u"%1 %2 "_s.arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
+}
+
 void ToolSet::askDownloaderVersion()
 {
     if (!youtubeDLPath() || m_versionQuestion->isRunning()) {
         return;
+    }
+    // The same file, unchanged, gives the same answer: no need to start it again.
+    if (m_versionCache) {
+        const QString cached = m_versionCache->value(versionCacheKey()).toString();
+        if (cached.startsWith(versionCacheStamp()) && cached.size() > versionCacheStamp().size()) {
+            setVersion(cached.sliced(versionCacheStamp().size()));
+            return;
+        }
     }
     m_firstLine.clear();
     // Only the answer on standard output counts; what the tool says on its error output
@@ -208,8 +236,8 @@ void ToolSet::readVersion(const QByteArray &chunk)
         return;
     }
     m_firstLine += chunk.first(std::min(chunk.size(), firstLineLimit - m_firstLine.size()));
-    // The answer is complete: a tool that goes on writing is not listened to any longer.
-    if (m_firstLine.contains('\n') || m_firstLine.size() >= firstLineLimit) {
+    // No line end in a whole kilobyte: this is no version, and no more is listened to.
+    if (!m_firstLine.contains('\n') && m_firstLine.size() >= firstLineLimit) {
         m_versionQuestion->cancel();
     }
 }
@@ -228,7 +256,15 @@ void ToolSet::versionQuestionEnded()
         }
         return;
     }
-    m_version = firstLine;
+    if (m_versionCache) {
+        m_versionCache->setValue(versionCacheKey(), QString(versionCacheStamp() + firstLine));
+    }
+    setVersion(firstLine);
+}
+
+void ToolSet::setVersion(const QString &version)
+{
+    m_version = version;
     emit downloaderChanged();
     detectJavaScriptRuntimes();
 }

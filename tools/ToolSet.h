@@ -10,6 +10,7 @@
 #include <QString>
 
 class JavaScriptRuntimes;
+class QSettings;
 class ShellProcess;
 
 /// Full paths of the two tools; absent until the tools are looked up, and never set to a
@@ -60,7 +61,7 @@ public:
     QString downloaderProgram() const;
     /// The first line of the downloader's "--version"; empty until it has answered.
     QString downloaderVersion() const;
-    /// "Téléchargeur : yt-dlp 2023.03.04 (fourni avec Quorvel)"; empty until it answered.
+    /// "Téléchargeur : yt-dlp 2023.03.04 (fourni)"; empty until it answered.
     QString description() const;
     /// What the user should do about the downloader, in French; empty when nothing.
     QString advice() const;
@@ -68,8 +69,12 @@ public:
     /// (an older downloader does not know the option).
     QString javaScriptRuntimeOption() const;
 
-    /// Asks the downloader for its version in the background; downloaderChanged() follows
-    /// the answer. A managed copy that does not answer gives way to the bundled one.
+    /// Where answers to the version question are kept, by the downloader's path, size and
+    /// time of change, so that an unchanged downloader is not asked again; none by default.
+    void setVersionCache(QSettings *store);
+    /// Asks the downloader for its version in the background, unless the cache knows it;
+    /// downloaderChanged() follows the answer. A managed copy that does not answer gives way
+    /// to the bundled one.
     void askDownloaderVersion();
     /// Looks for the JavaScript runtimes again (after one was installed).
     void detectJavaScriptRuntimes();
@@ -81,9 +86,13 @@ signals:
 private:
     void readVersion(const QByteArray &chunk);
     void versionQuestionEnded();
+    void setVersion(const QString &version);
+    QString versionCacheKey() const;
+    QString versionCacheStamp() const;
     bool knowsJavaScriptRuntimes() const;
 
     ShellProcess *m_versionQuestion = nullptr;
+    QSettings *m_versionCache = nullptr;
     JavaScriptRuntimes *m_runtimes = nullptr;
     QString m_bundledFolder;
     QString m_managedFolder;

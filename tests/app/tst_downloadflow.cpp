@@ -84,6 +84,10 @@ void tst_DownloadFlow::plainAndAudioDownloads()
     w.click(u"downloadButton"_s);
     QVERIFY(w.waitForDownloadEnd());
     QCOMPARE(w.message(), QString());
+    // The end is said, with the way to the folder.
+    QCOMPARE(w.child<QLabel>(u"downloadEndLabel"_s)->text(),
+             u"Téléchargement terminé : 2 fichiers dans "_s + w.target.path());
+    QVERIFY(w.child<QPushButton>(u"openFolderButton"_s)->isVisibleTo(w.window.get()));
     const QStringList videos = filesIn(w.target.path(), u"*.mp4"_s);
     const QStringList audios = filesIn(w.target.path(), u"*.m4a"_s);
     QCOMPARE(filesIn(w.target.path()).size(), 2);
@@ -105,12 +109,18 @@ void tst_DownloadFlow::plainAndAudioDownloads()
     QAbstractItemModel *model = w.child<QTableView>(u"tableView"_s)->model();
     QCOMPARE(model->index(1, 0).data().toString(), u"137"_s);
     model->setData(model->index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
+    shown.clear();
     w.click(u"downloadAudioButton"_s);
+    // The folder chooser opens in the folder of the last download.
+    QCOMPARE(w.chooserStart, w.target.path());
     QVERIFY(w.waitForDownloadEnd());
     QCOMPARE(w.message(), QString());
     QCOMPARE(filesIn(audioTarget.path(), u"*.m4a"_s).size(), 1);
     const QStringList mp3 = filesIn(audioTarget.path(), u"*.mp3"_s);
     QCOMPARE(mp3.size(), 1);
+    // The audio file is named as the downloader writes it, and counted with the kept one.
+    QCOMPARE(shown.last(), audioTarget.filePath(mp3.value(0)));
+    QVERIFY(w.child<QLabel>(u"downloadEndLabel"_s)->text().contains(u"2 fichiers"_s));
     QCOMPARE(streamCodecs(audioTarget.filePath(mp3.value(0))), QStringList {u"mp3"_s});
 }
 
@@ -178,7 +188,7 @@ void tst_DownloadFlow::updatedDownloaderRuns()
     w.window->setReleaseSources(sources);
     auto *version = w.child<QLabel>(u"downloaderVersionLabel"_s);
     auto *advice = w.child<QLabel>(u"downloaderAdviceLabel"_s);
-    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni avec Quorvel)"_s);
+    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni)"_s);
     QCOMPARE(advice->text(),
              u"Téléchargeur du 4 mars 2023 : Outils → Mettre à jour le téléchargeur"_s);
 
@@ -188,8 +198,7 @@ void tst_DownloadFlow::updatedDownloaderRuns()
     QVERIFY(w.child<QPushButton>(u"cancelDownloadButton"_s)->isEnabled());
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
     QTRY_COMPARE_WITH_TIMEOUT(w.message(), u"Téléchargeur mis à jour : "_s + today, 60'000);
-    QTRY_COMPARE(version->text(),
-                 u"Téléchargeur : yt-dlp %1 (mis à jour par Quorvel)"_s.arg(today));
+    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp %1 (mis à jour)"_s.arg(today));
     QVERIFY(!advice->text().startsWith(u"Téléchargeur du"_s));
     qInfo("Status bar after the update: %s | %s", qPrintable(advice->text()),
           qPrintable(version->text()));
@@ -203,7 +212,7 @@ void tst_DownloadFlow::updatedDownloaderRuns()
     QCOMPARE(*youtubeDLPath(), w.managed.filePath(u"youtube-dl"_s));
 
     w.child<QAction>(u"revertDownloaderAction"_s)->trigger();
-    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni avec Quorvel)"_s);
+    QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni)"_s);
     QCOMPARE(filesIn(w.managed.path()), QStringList());
 }
 

@@ -15,7 +15,10 @@
 
 #include "TestSupport.h"
 #include "WindowHarness.h"
+#include "app/ProgressReadout.h"
+#include "catalogue/FormatTableModel.h"
 #include "settings/Settings.h"
+#include "settings/preferenceViewController.h"
 #include "tools/TerminationSignals.h"
 
 using namespace Qt::StringLiterals;
@@ -60,6 +63,7 @@ private slots:
     void headerClicksSortCodeAndCodecOnly();
     void listingWatchedStoppedAndCleared();
     void longMessageNeverWidensTheWindow();
+    void readoutsKeysAndRememberedLayout();
     void downloadEnds_data();
     void downloadEnds();
     void quittingStopsTheDownload_data();
@@ -215,6 +219,33 @@ void tst_ViewController::longMessageNeverWidensTheWindow()
     QVERIFY(w.message().size() <= 1001);
     const QString toolTip = w.child<QLabel>(u"messageTextField"_s)->toolTip();
     QVERIFY(toolTip.size() > w.message().size() && toolTip.size() <= 4001);
+}
+
+void tst_ViewController::readoutsKeysAndRememberedLayout()
+{
+    // The progress line as a person reads it.
+    QCOMPARE(ProgressReadout::barText(42.3), u"42,3 %"_s);
+    for (const auto &[progress, text] : QList<std::pair<DownloadProgress, QString>> {
+             {{42.3, "1.23MiB/s", "00:05", 1, 2}, u"fichier 1 sur 2 · 1,23 Mio/s · encore 00:05"_s},
+             {{5, "512.0KiB/s", {}, 1, 1}, u"512,0 Kio/s"_s},
+             {{0, {}, "01:02:03", 0, 0}, u"encore 01:02:03"_s}}) {
+        QCOMPARE(ProgressReadout::detailsText(progress), text);
+    }
+    // Ctrl+, opens the Preferences window, also where the platform has no key for it.
+    WindowHarness w(Downloader::StandIn);
+    w.window->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    QTest::keyClick(w.window.get(), Qt::Key_Comma, Qt::ControlModifier);
+    QTRY_VERIFY(w.window->findChild<preferenceViewController *>());
+    // The window's size and the column widths come back at the next start.
+    w.window->resize(700, 450);
+    w.child<QTableView>(u"tableView"_s)->setColumnWidth(FormatTableModel::SizeColumn, 123);
+    w.window->close();
+    const ViewController again(*w.store, w.toolSet);
+    QCOMPARE(again.size(), QSize(700, 450));
+    QCOMPARE(
+        again.findChild<QTableView *>(u"tableView"_s)->columnWidth(FormatTableModel::SizeColumn),
+        123);
 }
 
 void tst_ViewController::downloadEnds_data()

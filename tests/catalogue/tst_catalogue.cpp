@@ -79,7 +79,11 @@ QString runQuery(const QString &tool, const QString &address)
     if (!failed.isEmpty()) {
         return u"failed: "_s + failed.at(0).at(0).toString();
     }
-    return u'[' + wordsOf(listed.at(0).at(0).value<QList<formatYoutube>>()) + u']';
+    const QString codes = wordsOf(listed.at(0).at(0).value<QList<formatYoutube>>());
+    if (listed.at(0).at(1).toBool()) {
+        return u"cut after "_s + QString::number(codes.count(u' ') + 1);
+    }
+    return u'[' + codes + u']';
 }
 } // namespace
 
@@ -356,6 +360,8 @@ void tst_Catalogue::query_data()
     row("silent failure", "exit 3", u"failed: Le téléchargeur a échoué (code de sortie 3)"_s);
     row("error beside formats", "echo '18 mp4'; echo 'ERROR: partial'", u"[18]"_s);
     row("a line written late by a child", "(sleep 1; echo '22 mp4') & echo '18 mp4'", u"[18 22]"_s);
+    // Beyond 4 MiB, the rest is read and dropped, and said so.
+    row("more than is kept", "yes '18 mp4 640x360 360p' | head -n 250000", u"cut after 209716"_s);
     row("time limit", "exec sleep 300", u"failed: Délai dépassé : le téléchargeur ne répond pas"_s);
     row("missing tool", {}, u"failed: Impossible de lancer le téléchargeur : "_s);
 }

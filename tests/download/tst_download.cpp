@@ -31,7 +31,19 @@ QStringList eventsOf(const QList<QByteArray> &reads)
     QObject::connect(&monitor, &DownloadOutputMonitor::conversionAnnounced, &monitor,
                      [&](const QByteArray &path) { events << u"C "_s + QString::fromUtf8(path); });
     QObject::connect(&monitor, &DownloadOutputMonitor::progressChanged, &monitor,
-                     [&](double percent) { events << u"P "_s + QString::number(percent); });
+                     [&](const DownloadProgress &progress) {
+                         events << (QStringList {u"P"_s, QString::number(progress.percent),
+                                                 QString::fromLatin1(progress.speed),
+                                                 QString::fromLatin1(progress.timeLeft)})
+                                       .join(u' ')
+                                       .trimmed();
+                     });
+    QObject::connect(&monitor, &DownloadOutputMonitor::filesAnnounced, &monitor,
+                     [&](int count) { events << u"F %1"_s.arg(count); });
+    QObject::connect(&monitor, &DownloadOutputMonitor::fileAlreadyPresent, &monitor,
+                     [&](const QByteArray &path) { events << u"A "_s + QString::fromUtf8(path); });
+    QObject::connect(&monitor, &DownloadOutputMonitor::originalDeleted, &monitor,
+                     [&](const QByteArray &path) { events << u"X "_s + QString::fromUtf8(path); });
     QObject::connect(&monitor, &DownloadOutputMonitor::errorReported, &monitor,
                      [&](const QString &line) { events << u"E "_s + line; });
     for (const QByteArray &read : reads) {
@@ -209,10 +221,10 @@ void tst_Download::monitorRecordedOutput_data()
     const QString videos = u"D /tmp/quorvel-rec/videos/"_s;
     const QString summer = u"/tmp/quorvel-rec/Vidéos d'été/"_s;
     QTest::newRow("137,140") << u"download-plain-137-140.log"_s
-                             << QStringList {videos + video, videos + audio};
+                             << QStringList {u"F 2"_s, videos + video, videos + audio};
     QTest::newRow("mp3 from 137,140, non-ASCII folder")
         << u"download-audio-mp3-137-140.log"_s
-        << QStringList {u"D "_s + summer + video,
+        << QStringList {u"F 2"_s, u"D "_s + summer + video,
                         u"E Postprocessing: WARNING: unable to obtain file audio codec with "
                         "ffprobe"_s,
                         u"D "_s + summer + audio, u"C "_s + summer + audio.chopped(3) + u"mp3"_s};
@@ -228,7 +240,7 @@ void tst_Download::monitorRecordedOutput()
     const auto progress = std::stable_partition(
         events.begin(), events.end(), [](const QString &e) { return !e.startsWith(u'P'); });
     QCOMPARE(events.end() - progress, 26);
-    QCOMPARE(events.last(), u"P 100"_s);
+    QVERIFY(events.last().startsWith(u"P 100"_s));
     events.erase(progress, events.end());
     QCOMPARE(events, announced);
 }
@@ -252,6 +264,14 @@ void tst_Download::monitorLines_data()
         "\"\n",
         u"C /v/a.mp3|C /v/a b.mkv"_s);
     row("100, no decimals", "[download] 100% of 10.00MiB in 00:02\n", u"P 100"_s);
+    row("speed and time left",
+        "[download]  42.3% of ~ 10.00MiB at 1.23MiB/s ETA 00:05 (frag 3/20)\n"
+        "[download]   0.0% of ~ 10.00MiB at Unknown B/s ETA Unknown\n",
+        u"P 42.3 1.23MiB/s 00:05|P 0"_s);
+    row("files: how many, already there, deleted",
+        "[info] x: Downloading 2 format(s): 137+140, 18\n[download] /v/a b.mp4 has already been "
+        "downloaded\n[ExtractAudio] Deleting original file /v/a.m4a (pass -k to keep)\n",
+        u"F 3|A /v/a b.mp4|X /v/a.m4a"_s);
     row("lone CR", "\r[download]   1.0% of x\r[download]  50.5% of x\r[download] 100.0% of x",
         u"P 1|P 50.5|P 100"_s);
     row("mixed ends, empty lines", "\n\r\r\n[download] 1%\n\n[download] 2%\r\r[download] 3%\r\n\n",

@@ -29,10 +29,16 @@ WindowHarness::WindowHarness(Downloader downloader, bool converter)
     }
     // Each window starts with an empty format list, as the application does.
     formatList().clear();
+    toolSet.setVersionCache(store.get());
     toolSet.lookUp(tools.path(), managed.path());
     window = std::make_unique<ViewController>(*store, toolSet);
-    window->setFolderChooser([this](QWidget *) { return chosenFolder; });
+    window->setFolderChooser([this](QWidget *, const QString &start) {
+        chooserStart = start;
+        return chosenFolder;
+    });
     window->setQuitConfirmation([this](QWidget *) { return confirmQuit; });
+    // As the application does once the window is shown.
+    toolSet.askDownloaderVersion();
 }
 
 WindowHarness::~WindowHarness() = default;

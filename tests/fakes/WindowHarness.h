@@ -45,6 +45,8 @@ public:
     QTemporaryDir managed;
     QTemporaryDir target;
     QString chosenFolder;
+    /// Where the folder chooser was last asked to start.
+    QString chooserStart;
     bool confirmQuit = true;
     std::unique_ptr<QSettings> store;
     ToolSet toolSet;

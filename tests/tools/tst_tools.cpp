@@ -287,17 +287,14 @@ void tst_Tools::managedDownloaderFirst_data()
     QTest::addColumn<QString>("option");
     QTest::addColumn<QString>("advice"); // its start
     const QString today = QDate::currentDate().toString(u"yyyy.MM.dd"_s);
-    QTest::newRow("none") << QByteArray()
-                          << u"Téléchargeur : youtube-dl 2023.03.04 (fourni avec "
-                             "Quorvel)"_s
+    QTest::newRow("none") << QByteArray() << u"Téléchargeur : youtube-dl 2023.03.04 (fourni)"_s
                           << QString() << u"Téléchargeur du 4 mars 2023"_s;
     QTest::newRow("recent, node usable")
-        << "echo " + today.toUtf8()
-        << u"Téléchargeur : yt-dlp "_s + today + u" (mis à jour par Quorvel)"_s << u"node:"_s
-        << QString();
+        << "echo " + today.toUtf8() << u"Téléchargeur : yt-dlp "_s + today + u" (mis à jour)"_s
+        << u"node:"_s << QString();
     QTest::newRow("silent copy gives way")
-        << "exit 1"_ba << u"Téléchargeur : youtube-dl 2023.03.04 (fourni avec Quorvel)"_s
-        << QString() << u"Téléchargeur du"_s;
+        << "exit 1"_ba << u"Téléchargeur : youtube-dl 2023.03.04 (fourni)"_s << QString()
+        << u"Téléchargeur du"_s;
 }
 
 void tst_Tools::managedDownloaderFirst()
@@ -324,8 +321,7 @@ void tst_Tools::managedDownloaderFirst()
     QTRY_VERIFY(tools.javaScriptRuntimeOption().startsWith(option));
     QVERIFY2(tools.advice().startsWith(advice), qPrintable(tools.advice()));
     tools.revertToBundled();
-    QTRY_COMPARE(tools.description(),
-                 u"Téléchargeur : youtube-dl 2023.03.04 (fourni avec Quorvel)"_s);
+    QTRY_COMPARE(tools.description(), u"Téléchargeur : youtube-dl 2023.03.04 (fourni)"_s);
     QCOMPARE(QFile::exists(own.filePath(u"youtube-dl"_s)), managed == "exit 1");
 }
 
