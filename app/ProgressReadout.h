@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include "download/DownloadOutputMonitor.h"
@@ -12,8 +13,9 @@ class QTimer;
 
 /// Shows a download's progress at a human rate: the bar ("42,3 %") and, beside it, which
 /// file of how many, the speed and the time left, in French forms. The downloader reports
-/// many times a second; the latest report wins and is shown at most every 66 ms, so that
-/// repainting never costs more than the download itself, and nothing ticks between downloads.
+/// many times a second; the latest report wins, the bar shows it at most ten times a second
+/// and the details twice, so that repainting costs little beside the download itself, and
+/// nothing ticks between downloads.
 class ProgressReadout final : public QObject
 {
     Q_OBJECT
@@ -38,4 +40,6 @@ private:
     QTimer *m_timer = nullptr;
     DownloadProgress m_latest;
     bool m_pending = false;
+    QElapsedTimer m_detailsShown;
+    int m_detailsFile = 0;
 };

@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include <QAbstractAnimation>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -306,6 +307,13 @@ void ViewController::setBusy(bool busy)
 {
     // A busy bar while formats are listed; the download's own range otherwise.
     m_ui->progressBar->setRange(0, busy ? 0 : progressBarMaximum);
+    if (!busy) {
+        // The style animates a busy bar, and stops only once the bar has painted some
+        // progress: until then it would repaint sixty times a second for nothing. Its
+        // animations are the bar's children; deleted, they stop.
+        qDeleteAll(
+            m_ui->progressBar->findChildren<QAbstractAnimation *>(Qt::FindDirectChildrenOnly));
+    }
     updateControls();
 }
 

@@ -2,15 +2,16 @@
 // SPDX-License-Identifier: MIT
 //
 // What Quorvel costs on top of the downloader, as users run it. A large DASH presentation is
-// served from 127.0.0.1 and downloaded (codes 137 and 140), its rate limited so that each
-// download lasts about a minute, in rounds of three, in turning order:
+// served from 127.0.0.1 and downloaded (codes 137 and 140):
 //   (a) through the real main window, shown (offscreen), its bar and message line painted;
 //   (b) through DownloadRunner alone, without a window;
 //   (c) by "/bin/bash -c" directly, its output thrown away.
-// Printed: each round's wall times and CPU times, the wall-time ratio (a)/(c), and Quorvel's
-// own CPU time as a share of the downloader's, for (a) and (b), with their medians and
-// spread; then the longest gap between ticks of a 10 ms timer on the main thread while the
-// window lists a 4 MiB listing.
+// First at full speed, in rounds of the three in turning order: each one's wall time and CPU
+// time, and Quorvel's own CPU time as a share of the downloader's for (a) and (b). Then with
+// the downloader's rate limited so that each download lasts about a minute, in pairs of (a)
+// and (c): the wall-time ratio (a)/(c). Each with its median and spread; then the longest
+// gap between ticks of a 10 ms timer on the main thread while the window lists a 4 MiB
+// listing.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -246,16 +247,16 @@ Measure runDirectly(const QString &commandLine, const QString &folder)
     return measure;
 }
 
-// A tool folder whose "youtube-dl" runs the real downloader with the rate limited, with the
-// real converter beside it.
-void makeToolFolder(const QString &folder, const QString &rate, const QByteArray &script = {})
+// A tool folder whose "youtube-dl" runs the real downloader, its rate limited to what the
+// file "rate" beside it says (nothing: no limit), with the real converter beside it.
+void makeToolFolder(const QString &folder, const QByteArray &script = {})
 {
     const QString real = QStringLiteral(QUORVEL_BENCH_TOOL_DIR);
     QFile tool(folder + u"/youtube-dl"_s);
     tool.open(QIODevice::WriteOnly);
-    const QByteArray limit = rate.isEmpty() ? QByteArray() : " --limit-rate " + rate.toUtf8();
-    const QByteArray run
-        = "exec " + shellQuote(real + u"/youtube-dl"_s).toUtf8() + limit + " \"$@\"\n";
+    const QByteArray run = "rate=$(cat \"${0%/*}/rate\" 2>/dev/null)\nexec "
+        + shellQuote(real + u"/youtube-dl"_s).toUtf8()
+        + " ${rate:+--limit-rate \"$rate\"} \"$@\"\n";
     tool.write("#!/bin/sh\n" + (script.isEmpty() ? run : script));
     tool.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QFile::link(real + u"/ffmpeg"_s, folder + u"/ffmpeg"_s);
@@ -304,13 +305,17 @@ int main(int argc, char *argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Quorvel's cost on top of the downloader."_s);
     parser.addHelpOption();
-    const QCommandLineOption roundsOption(u"rounds"_s, u"Rounds of three downloads (15)."_s,
-                                          u"count"_s, u"15"_s);
-    const QCommandLineOption rateOption(u"rate"_s, u"The downloader's --limit-rate (4M)."_s,
-                                        u"rate"_s, u"4M"_s);
-    parser.addOptions({roundsOption, rateOption});
+    const QCommandLineOption roundsOption(
+        u"rounds"_s, u"Rounds of three downloads at full speed (15)."_s, u"count"_s, u"15"_s);
+    const QCommandLineOption pairsOption(
+        u"pairs"_s, u"Pairs of rate-limited downloads, window and direct (15)."_s, u"count"_s,
+        u"15"_s);
+    const QCommandLineOption rateOption(u"rate"_s, u"The pairs' --limit-rate (4M)."_s, u"rate"_s,
+                                        u"4M"_s);
+    parser.addOptions({roundsOption, pairsOption, rateOption});
     parser.process(application);
     const int rounds = std::max(0, parser.value(roundsOption).toInt());
+    const int pairs = std::max(0, parser.value(pairsOption).toInt());
 
     const QString cacheFolder = QStringLiteral(QUORVEL_BENCH_CACHE_DIR);
     const auto server = servePresentation(cacheFolder);
@@ -319,78 +324,119 @@ int main(int argc, char *argv[])
     QTemporaryDir folder(downloadParent(cacheFolder, presentationBytes)
                          + u"/quorvel-bench-XXXXXX"_s);
     QTemporaryDir work;
-    makeToolFolder(work.path(), parser.value(rateOption));
+    makeToolFolder(work.path());
+    const auto limitRate = [&work](const QByteArray &rate) {
+        QFile file(work.filePath(u"rate"_s));
+        file.open(QIODevice::WriteOnly);
+        file.write(rate);
+    };
     QSettings store(work.filePath(u"settings.ini"_s), QSettings::IniFormat);
     ToolSet tools;
     tools.lookUp(work.path());
     const auto window = makeWindow(store, tools, address, folder.path());
     DownloadChoice choice;
-    choice.ticked = {formatYoutube {u"137"_s}, formatYoutube {u"140"_s}};
+    for (const QString &code : {u"137"_s, u"140"_s}) {
+        choice.ticked << formatYoutube();
+        choice.ticked.last().formatID = code;
+    }
     choice.folder = folder.path();
     choice.address = address;
     const DownloadRequest request = makeDownloadRequest(choice);
     const QString commandLine = composeDownloadCommand(request);
-    say(u"Presentation: %1 MB served at %2, rate limited to %3"_s.arg(
-        QString::number(static_cast<double>(presentationBytes) / megabyte, 'f', 1), address,
-        parser.value(rateOption)));
+    say(u"Presentation: %1 MB served at %2"_s.arg(
+        QString::number(static_cast<double>(presentationBytes) / megabyte, 'f', 1), address));
     say(u"Command line: "_s + commandLine);
 
     auto *download = window->findChild<QPushButton *>(u"downloadButton"_s);
+    // Where a user's click leaves the focus: no caret blinks in the address meanwhile.
+    download->setFocus();
+    const auto viaWindow = [&] {
+        return measureInLoop(
+            window.get(), &ViewController::isRunningChanged, [download] { download->click(); },
+            folder.path());
+    };
+    const auto sameBytes = [](const Measure &measure, const Measure &direct) {
+        if (measure.bytes != direct.bytes) {
+            fail(u"the downloads wrote %1 and %2 bytes"_s.arg(measure.bytes).arg(direct.bytes));
+        }
+    };
     DownloadRunner runner;
-    std::vector<double> ratios;
     std::vector<double> windowShares;
     std::vector<double> runnerShares;
-    std::vector<double> windowWalls;
+    std::vector<double> fastRatios;
     for (int round = 1; round <= rounds; ++round) {
         Measure measures[3];
         // The order turns, so that no kind always follows another.
         for (int turn = 0; turn < 3; ++turn) {
-            switch ((round + turn) % 3) {
-            case 0:
-                measures[0] = measureInLoop(
-                    window.get(), &ViewController::isRunningChanged,
-                    [download] { download->click(); }, folder.path());
-                break;
-            case 1:
-                measures[1] = measureInLoop(
-                    &runner, &DownloadRunner::finished, [&] { runner.start(request); },
-                    folder.path());
-                break;
-            default:
-                measures[2] = runDirectly(commandLine, folder.path());
-                break;
-            }
+            const int kind = (round + turn) % 3;
+            measures[kind] = kind == 0 ? viaWindow()
+                : kind == 1            ? measureInLoop(
+                      &runner, &DownloadRunner::finished, [&] { runner.start(request); },
+                      folder.path())
+                            : runDirectly(commandLine, folder.path());
         }
-        const auto &[viaWindow, viaRunner, direct] = measures;
-        if (viaWindow.bytes != direct.bytes || viaRunner.bytes != direct.bytes) {
-            fail(u"the downloads wrote %1, %2 and %3 bytes"_s.arg(viaWindow.bytes)
-                     .arg(viaRunner.bytes)
-                     .arg(direct.bytes));
-        }
-        ratios.push_back(viaWindow.wallSeconds / direct.wallSeconds);
-        windowShares.push_back(100 * viaWindow.ownCpuSeconds / viaWindow.childCpuSeconds);
-        runnerShares.push_back(100 * viaRunner.ownCpuSeconds / viaRunner.childCpuSeconds);
-        windowWalls.push_back(viaWindow.wallSeconds);
+        const auto &[windowed, alone, direct] = measures;
+        sameBytes(windowed, direct);
+        sameBytes(alone, direct);
+        windowShares.push_back(100 * windowed.ownCpuSeconds / windowed.childCpuSeconds);
+        runnerShares.push_back(100 * alone.ownCpuSeconds / alone.childCpuSeconds);
+        fastRatios.push_back(windowed.wallSeconds / direct.wallSeconds);
         say(u"Round %1: window %2 s (own CPU %3 s, downloader %4 s: %5 %), runner %6 s (own %7 s, "
-            u"%8 %), direct %9 s (downloader %10 s), ratio %11"_s.arg(round)
-                .arg(viaWindow.wallSeconds, 0, 'f', 2)
-                .arg(viaWindow.ownCpuSeconds, 0, 'f', 3)
-                .arg(viaWindow.childCpuSeconds, 0, 'f', 2)
+            u"%8 %), direct %9 s (downloader %10 s)"_s.arg(round)
+                .arg(windowed.wallSeconds, 0, 'f', 2)
+                .arg(windowed.ownCpuSeconds, 0, 'f', 3)
+                .arg(windowed.childCpuSeconds, 0, 'f', 2)
                 .arg(windowShares.back(), 0, 'f', 2)
-                .arg(viaRunner.wallSeconds, 0, 'f', 2)
-                .arg(viaRunner.ownCpuSeconds, 0, 'f', 3)
+                .arg(alone.wallSeconds, 0, 'f', 2)
+                .arg(alone.ownCpuSeconds, 0, 'f', 3)
                 .arg(runnerShares.back(), 0, 'f', 2)
                 .arg(direct.wallSeconds, 0, 'f', 2)
-                .arg(direct.childCpuSeconds, 0, 'f', 2)
+                .arg(direct.childCpuSeconds, 0, 'f', 2));
+    }
+
+    limitRate(parser.value(rateOption).toUtf8());
+    std::vector<double> ratios;
+    std::vector<double> windowWalls;
+    std::vector<double> pacedShares;
+    for (int pair = 1; pair <= pairs; ++pair) {
+        // The order alternates.
+        Measure windowed;
+        Measure direct;
+        if (pair % 2 == 1) {
+            windowed = viaWindow();
+            direct = runDirectly(commandLine, folder.path());
+        } else {
+            direct = runDirectly(commandLine, folder.path());
+            windowed = viaWindow();
+        }
+        sameBytes(windowed, direct);
+        ratios.push_back(windowed.wallSeconds / direct.wallSeconds);
+        windowWalls.push_back(windowed.wallSeconds);
+        pacedShares.push_back(100 * windowed.ownCpuSeconds / windowed.childCpuSeconds);
+        say(u"Pair %1: window %2 s (own CPU %3 s, downloader %4 s), direct %5 s, ratio %6"_s
+                .arg(pair)
+                .arg(windowed.wallSeconds, 0, 'f', 2)
+                .arg(windowed.ownCpuSeconds, 0, 'f', 3)
+                .arg(windowed.childCpuSeconds, 0, 'f', 2)
+                .arg(direct.wallSeconds, 0, 'f', 2)
                 .arg(ratios.back(), 0, 'f', 4));
     }
+    limitRate({});
+
+    say(u"\nMedian (lowest to highest):"_s);
     if (rounds > 0) {
-        say(u"\nOver %1 rounds (median, lowest to highest):"_s.arg(rounds));
-        say(u"  download through the window: "_s + spread(windowWalls, 1, u" s"_s));
-        say(u"  wall-time ratio, window / direct: "_s + spread(ratios, 4));
-        say(u"  Quorvel's CPU / the downloader's, window shown (aim <= 1 %): "_s
+        say(u"  %1 rounds at full speed:"_s.arg(rounds));
+        say(u"    Quorvel's CPU / the downloader's, window shown (aim <= 1 %): "_s
             + spread(windowShares, 2, u" %"_s));
-        say(u"  the same, runner alone: "_s + spread(runnerShares, 2, u" %"_s));
+        say(u"    the same, runner alone: "_s + spread(runnerShares, 2, u" %"_s));
+        say(u"    wall-time ratio, window / direct: "_s + spread(fastRatios, 4));
+    }
+    if (pairs > 0) {
+        say(u"  %1 pairs rate-limited to %2:"_s.arg(pairs).arg(parser.value(rateOption)));
+        say(u"    download through the window: "_s + spread(windowWalls, 1, u" s"_s));
+        say(u"    wall-time ratio, window / direct: "_s + spread(ratios, 4));
+        say(u"    Quorvel's CPU / the downloader's, window shown: "_s
+            + spread(pacedShares, 2, u" %"_s));
     }
 
     // A 4 MiB listing, read off the window's thread.
@@ -404,7 +450,7 @@ int main(int argc, char *argv[])
     listingFile.open(QIODevice::WriteOnly);
     listingFile.write(listing.first(listingBytes));
     listingFile.close();
-    makeToolFolder(standIn.path(), {}, "cat " + shellQuote(listingFile.fileName()).toUtf8() + "\n");
+    makeToolFolder(standIn.path(), "cat " + shellQuote(listingFile.fileName()).toUtf8() + "\n");
     ToolSet listingTools;
     listingTools.lookUp(standIn.path());
     std::vector<double> gaps;
@@ -413,7 +459,7 @@ int main(int argc, char *argv[])
         makeWindow(store, listingTools, address, folder.path(), &gap);
         gaps.push_back(gap);
     }
-    say(u"  longest main-thread gap while the window lists a 4 MiB listing (aim < 50 ms): "_s
+    say(u"  the longest main-thread gap while the window lists a 4 MiB listing (aim < 50 ms): "_s
         + spread(gaps, 1, u" ms"_s));
     return EXIT_SUCCESS;
 }

@@ -27,6 +27,12 @@ using namespace Qt::StringLiterals;
 namespace {
 // One read takes what a full pipe holds.
 constexpr std::size_t readSize = 64 * 1024;
+// A writer of short pieces, such as a progress line at a time, would wake Quorvel for each
+// of them: after a read shorter than this, the pipe rests a moment and the next read takes
+// all that came meanwhile. After a longer read, or once the shell has exited, reading goes
+// on at once.
+constexpr ssize_t restBelow = 16 * 1024;
+constexpr auto restInterval = std::chrono::milliseconds(100);
 
 // An empty folder that only Quorvel writes to (mode 0700), made once and removed at exit.
 QString privateWorkingFolder()
@@ -57,6 +63,7 @@ ShellProcess::ShellProcess(QObject *parent)
     : QObject(parent)
     , m_process(new QProcess(this))
     , m_timer(new QTimer(this))
+    , m_rest(new QTimer(this))
 {
     m_process->setProgram(shellProgram());
     // A tool that asks a question reads end of file instead of waiting for ever. Its two
@@ -65,10 +72,13 @@ ShellProcess::ShellProcess(QObject *parent)
     m_process->setStandardOutputFile(QProcess::nullDevice());
     m_process->setStandardErrorFile(QProcess::nullDevice());
     m_timer->setSingleShot(true);
+    m_rest->setSingleShot(true);
+    m_rest->setInterval(restInterval);
 
     connect(m_process, &QProcess::finished, this, &ShellProcess::processFinished);
     connect(m_process, &QProcess::errorOccurred, this, &ShellProcess::processErrorOccurred);
     connect(m_timer, &QTimer::timeout, this, &ShellProcess::deadlinePassed);
+    connect(m_rest, &QTimer::timeout, this, &ShellProcess::readOutput);
 }
 
 ShellProcess::~ShellProcess()
@@ -170,10 +180,17 @@ void ShellProcess::readOutput()
     std::array<char, readSize> buffer;
     const ssize_t count = ::read(m_readFd, buffer.data(), buffer.size());
     if (count > 0) {
+        const bool rest = count < restBelow && !m_shellExited;
+        m_reader->setEnabled(!rest);
+        if (rest) {
+            m_rest->start();
+        }
         emit outputRead(QByteArray(buffer.data(), count));
         return;
     }
     if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
+        // Nothing came while resting: wait for the writer.
+        m_reader->setEnabled(true);
         return;
     }
     // End of file: every writer has closed the pipe.
@@ -186,6 +203,7 @@ void ShellProcess::closeOutput()
     if (m_readFd < 0) {
         return;
     }
+    m_rest->stop();
     // Closing may happen inside the notifier's own signal: it goes once that has returned.
     m_reader->setEnabled(false);
     m_reader->deleteLater();
@@ -198,6 +216,10 @@ void ShellProcess::processFinished(int exitCode, int exitStatus)
 {
     m_shellExited = true;
     m_end = {exitStatus == QProcess::NormalExit ? EndKind::Exited : EndKind::Crashed, exitCode, {}};
+    if (m_rest->isActive()) {
+        m_rest->stop();
+        m_reader->setEnabled(true);
+    }
     // Writers that outlive the shell may still be finishing their output: they get the
     // grace period, or what is left of the time limit.
     if (m_readFd >= 0 && m_deadline == Deadline::None) {

@@ -86,6 +86,7 @@ private:
     QProcess *m_process = nullptr;
     QSocketNotifier *m_reader = nullptr;
     QTimer *m_timer = nullptr;
+    QTimer *m_rest = nullptr;
     int m_readFd = -1;
     qint64 m_groupId = 0;
     std::chrono::milliseconds m_timeLimit {0};
