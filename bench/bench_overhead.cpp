@@ -33,7 +33,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include "ServedFolder.h"
+#include "TestSupport.h"
 #include "app/ViewController.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadRunner.h"

@@ -2,11 +2,9 @@
 // SPDX-License-Identifier: MIT
 #include "TestSupport.h"
 
-#include <algorithm>
 #include <cstdio>
 
 #include <QFile>
-#include <QTest>
 
 #include <unistd.h>
 
@@ -41,29 +39,6 @@ bool writeFile(const QString &path, const QByteArray &content)
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-QList<qint64> processIds(const QString &file)
-{
-    QList<qint64> pids;
-    for (const QByteArray &word : readFile(file).simplified().split(' ')) {
-        if (word.toLongLong() > 0) {
-            pids << word.toLongLong();
-        }
-    }
-    return pids;
-}
-
-bool allEnd(const QList<qint64> &pids, int milliseconds)
-{
-    // The state follows the command name, which is in parentheses and may hold blanks.
-    const auto alive = [](qint64 pid) {
-        const QByteArray stat = readFile(u"/proc/%1/stat"_s.arg(pid));
-        const qsizetype close = stat.lastIndexOf(')');
-        return close >= 0 && close + 2 < stat.size() && stat.at(close + 2) != 'Z';
-    };
-    return QTest::qWaitFor([&] { return std::none_of(pids.cbegin(), pids.cend(), alive); },
-                           milliseconds);
-}
-
 StdoutCapture::StdoutCapture()
 {
     std::fflush(stdout);
@@ -94,3 +69,32 @@ QByteArray StdoutCapture::text()
 }
 
 } // namespace TestSupport
+
+ServedFolder::ServedFolder(const QString &script, const QStringList &arguments,
+                           const QString &folder)
+    : m_folder(folder.isEmpty() ? m_temporary.path() : folder)
+{
+    const QString fakes = QStringLiteral(QUORVEL_FAKES_DIR_FOR_TESTS);
+    QProcess maker;
+    maker.setProcessChannelMode(QProcess::ForwardedChannels);
+    maker.start(u"/bin/bash"_s, QStringList {fakes + u'/' + script, m_folder} + arguments);
+    if (!maker.waitForFinished(600'000) || maker.exitCode() != 0) {
+        return;
+    }
+    m_server.setStandardErrorFile(QProcess::nullDevice());
+    m_server.start(u"python3"_s, {fakes + u"/serve.py"_s, m_folder});
+    if (m_server.waitForReadyRead(15'000)) {
+        m_port = QString::fromUtf8(m_server.readLine().trimmed());
+    }
+}
+
+ServedFolder::~ServedFolder()
+{
+    m_server.kill();
+    m_server.waitForFinished();
+}
+
+QUrl ServedFolder::url(const QString &path, const QString &mode) const
+{
+    return QUrl(u"http://127.0.0.1:%1/%2/%3"_s.arg(m_port, mode, path));
+}

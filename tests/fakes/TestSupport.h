@@ -4,10 +4,12 @@
 
 #include <memory>
 
-#include <QList>
+#include <QProcess>
 #include <QSettings>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QUrl>
 
 namespace TestSupport {
 
@@ -15,27 +17,18 @@ namespace TestSupport {
 /// downloader script of tests/fakes.
 QString toolFolder();
 QString standInDownloader();
-
 /// A settings store of the test's own: an INI file inside `dir`.
 std::unique_ptr<QSettings> makeSettings(const QTemporaryDir &dir);
-
 QByteArray readFile(const QString &path);
 bool writeFile(const QString &path, const QByteArray &content);
 
-/// The process ids written, separated by blanks, into a file.
-QList<qint64> processIds(const QString &file);
-/// Whether all these processes end (or have ended: zombies count as ended) within the time.
-bool allEnd(const QList<qint64> &pids, int milliseconds = 10'000);
-
-/// Captures what the process writes to its standard output while alive.
+/// What the process writes to its standard output while this lives, QtTest's lines left out.
 class StdoutCapture final
 {
 public:
     StdoutCapture();
     ~StdoutCapture();
     Q_DISABLE_COPY_MOVE(StdoutCapture)
-
-    /// The lines written to standard output since construction, QtTest's own left out.
     QByteArray text();
 
 private:
@@ -44,3 +37,28 @@ private:
 };
 
 } // namespace TestSupport
+
+/// A folder made by a script of tests/fakes (make-dash.sh: the local DASH presentation, codes
+/// 137 and 140; make-releases.sh: the tools' releases), served from 127.0.0.1 by serve.py.
+class ServedFolder final
+{
+public:
+    /// Runs the script on the folder (a temporary one unless given) with the arguments.
+    explicit ServedFolder(const QString &script = QStringLiteral("make-dash.sh"),
+                          const QStringList &arguments = {}, const QString &folder = {});
+    ~ServedFolder();
+    Q_DISABLE_COPY_MOVE(ServedFolder)
+
+    bool isValid() const { return !m_port.isEmpty(); }
+    /// http://127.0.0.1:<port>/<mode>/<path>; see serve.py for the modes.
+    QUrl url(const QString &path, const QString &mode = QStringLiteral("ok")) const;
+    /// The DASH presentation's address.
+    QString manifestUrl() const { return url(QStringLiteral("manifest.mpd")).toString(); }
+    QString folder() const { return m_folder; }
+
+private:
+    QTemporaryDir m_temporary;
+    QString m_folder;
+    QProcess m_server;
+    QString m_port;
+};

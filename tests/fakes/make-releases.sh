@@ -13,16 +13,14 @@ cp -r /usr/lib/python3/dist-packages/yt_dlp "$out/app/"
 find "$out/app" -name __pycache__ -prune -exec rm -rf {} +
 sed -i "s/^__version__ = .*/__version__ = '$(date +%Y.%m.%d)'/" "$out/app/yt_dlp/version.py"
 printf 'import yt_dlp\nyt_dlp.main()\n' >"$out/app/__main__.py"
-release() { # release NAME FILE [SED]: the file as "yt-dlp", its sums (edited by SED), signed
+release() { # release NAME FILE: the file as "yt-dlp", its sums, signed
     mkdir -p "$out/$1" && cp "$2" "$out/$1/yt-dlp"
-    (cd "$out/$1" && sha256sum yt-dlp | sed "${3:-}" >SHA2-256SUMS && gpg --batch -q --detach-sign SHA2-256SUMS)
+    (cd "$out/$1" && sha256sum yt-dlp >SHA2-256SUMS && gpg --batch -q --detach-sign SHA2-256SUMS)
 }
 python3 -m zipapp "$out/app" -o "$out/yt-dlp" -p '/usr/bin/env python3'
 release good "$out/yt-dlp"
 release wrong-hash "$out/yt-dlp" && echo x >>"$out/wrong-hash/yt-dlp"
-release no-line "$out/yt-dlp" 's/yt-dlp$/yt-dlp_linux/'
 release bad-signature "$out/yt-dlp" && echo >>"$out/bad-signature/SHA2-256SUMS"
-release no-signature "$out/yt-dlp" && rm "$out/no-signature/SHA2-256SUMS.sig"
 printf '#!/bin/sh\nexit 1\n' >"$out/silent" && release not-downloader "$out/silent"
 mkdir -p "$out/deno" && printf '#!/bin/sh\necho "deno 2.5.0 (stable, release)"\n' >"$out/deno/deno"
 (cd "$out/deno" && python3 -m zipfile -c "$2" deno && sha256sum "$2" >"$2.sha256sum" && rm deno)

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """serve.py FOLDER: serves the folder over HTTP on 127.0.0.1 and prints its port first. A
-request for /<mode>/<path> serves <path>; the mode says how: ok, fail (HTTP 500), stall (a
-little, then nothing) or truncate (half, then the connection closes)."""
+request for /<mode>/<path> serves <path>; the mode says how: ok, stall (a little, then
+nothing) or truncate (half, then the connection closes)."""
 import http.server
 import os
 import sys
@@ -14,8 +14,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         mode, _, name = self.path.lstrip('/').partition('/')
         path = os.path.join(root, name.split('?')[0])
-        if mode == 'fail' or not os.path.isfile(path):
-            self.send_error(500 if mode == 'fail' else 404)
+        if not os.path.isfile(path):
+            self.send_error(404)
             return
         with open(path, 'rb') as file:
             data = file.read()
