@@ -52,11 +52,11 @@ ProgressReadout::ProgressReadout(QProgressBar *bar, QLabel *details, QObject *pa
             apply();
         }
     });
+    // The bar draws its own background: its repaints leave the window behind it alone.
+    bar->setAutoFillBackground(true);
     // A width of its own, whatever the text: a changing text then repaints the label alone,
     // without laying out the window again.
     const QFontMetrics metrics(details->font());
-    // The bar draws its own background: its repaints leave the window behind it alone.
-    bar->setAutoFillBackground(true);
     details->setFixedSize(
         metrics.horizontalAdvance(u"fichier 10 sur 10 · 1 023,99 Kio/s · encore 00:00:00"_s),
         details->sizeHint().height());
