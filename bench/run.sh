@@ -28,8 +28,11 @@ say "Parser and monitor throughput"
     --benchmark_repetitions=3 --benchmark_display_aggregates_only=true
 
 say "Overhead of a download through Quorvel, responsiveness"
-# The runner's log lines (arguments, removals) are no figures: left out, errors kept.
-"$BUILD_DIR/bench/bench_overhead" 2> >(grep -v '^quorvel: ' >&2)
+# No figures: the runner's log lines (arguments, removals) and Qt's notes on standard error,
+# the window's diagnostics (a first launch, ticks) on standard output. Errors stay.
+"$BUILD_DIR/bench/bench_overhead" \
+    2> >(grep -v -e '^quorvel: ' -e '^QStandardPaths: ' -e 'propagateSizeHints' >&2) |
+    grep --line-buffered -v -e '^[0-9]* - > -\?[0-9]*$' -e "^Les paramètres n'existent pas$"
 
 say "Start-up"
 "$BUILD_DIR/bench/bench_startup"
