@@ -9,9 +9,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QProgressBar>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTimer>
+
+#include "catalogue/FormatTableModel.h"
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -24,19 +25,6 @@ constexpr qint64 detailsInterval = 500;
 // The bar counts tenths of a percent.
 constexpr double barScale = 10.0;
 
-// "1.23MiB/s" as a French reader writes it: "1,23 Mio/s".
-QString frenchSpeed(const QByteArray &speed)
-{
-    static const QRegularExpression pattern(u"^(\\d+(?:\\.(\\d+))?)([KMGT]?)(i?)B/s$"_s);
-    const QRegularExpressionMatch match = pattern.match(QString::fromLatin1(speed));
-    if (!match.hasMatch()) {
-        return QString::fromLatin1(speed);
-    }
-    return QLocale(QLocale::French)
-               .toString(match.captured(1).toDouble(), 'f',
-                         static_cast<int>(match.capturedLength(2)))
-        + u' ' + match.captured(3) + (match.capturedLength(4) > 0 ? u"io/s"_s : u"o/s"_s);
-}
 } // namespace
 
 ProgressReadout::ProgressReadout(QProgressBar *bar, QLabel *details, QObject *parent)
@@ -95,7 +83,7 @@ QString ProgressReadout::detailsText(const DownloadProgress &progress)
         parts << tr("fichier %1 sur %2").arg(progress.file).arg(progress.files);
     }
     if (!progress.speed.isEmpty()) {
-        parts << frenchSpeed(progress.speed);
+        parts << frenchByteQuantity(QString::fromLatin1(progress.speed));
     }
     if (!progress.timeLeft.isEmpty()) {
         parts << tr("encore %1").arg(QString::fromLatin1(progress.timeLeft));

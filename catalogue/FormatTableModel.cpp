@@ -58,18 +58,10 @@ const QLocale &french()
     return locale;
 }
 
-// "3.28MiB" as a French reader writes it: "3,28 Mio"; "≈" in front of an approximate size.
+// "≈" in front of an approximate size.
 QString frenchSize(const formatYoutube &format)
 {
-    static const QRegularExpression pattern(u"^(\\d+(?:\\.(\\d+))?)([KMGT]?)(i?)B$"_s);
-    const QRegularExpressionMatch match = pattern.match(format.fileSize);
-    if (!match.hasMatch()) {
-        return format.fileSize;
-    }
-    const QString number = french().toString(match.captured(1).toDouble(), 'f',
-                                             static_cast<int>(match.capturedLength(2)));
-    const QString size
-        = number + u' ' + match.captured(3) + (match.capturedLength(4) > 0 ? u"io"_s : u"o"_s);
+    const QString size = frenchByteQuantity(format.fileSize);
     return format.fileSizeApproximate ? u"≈ "_s + size : size;
 }
 
@@ -113,6 +105,19 @@ struct KeyedRow
 };
 
 } // namespace
+
+QString frenchByteQuantity(const QString &quantity)
+{
+    static const QRegularExpression pattern(u"^(\\d+(?:\\.(\\d+))?)([KMGT]?)(i?)B(/s)?$"_s);
+    const QRegularExpressionMatch match = pattern.match(quantity);
+    if (!match.hasMatch()) {
+        return quantity;
+    }
+    const QString number = french().toString(match.captured(1).toDouble(), 'f',
+                                             static_cast<int>(match.capturedLength(2)));
+    return number + u' ' + match.captured(3) + (match.capturedLength(4) > 0 ? u"io"_s : u"o"_s)
+        + match.captured(5);
+}
 
 FormatTableModel::FormatTableModel(QList<formatYoutube> &list, QObject *parent)
     : QAbstractTableModel(parent)

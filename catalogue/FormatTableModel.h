@@ -16,6 +16,10 @@ inline constexpr char16_t dimensionCell[] = u"dimensionID";
 inline constexpr char16_t infoCell[] = u"infoID";
 } // namespace CellIdentifiers
 
+/// A size or speed as the downloader writes it ("3.28MiB", "1.23MiB/s") as a French reader
+/// does ("3,28 Mio", "1,23 Mio/s"); any other text as it is.
+QString frenchByteQuantity(const QString &quantity);
+
 /// The format table: one row per record of a format list (row = list index). Column 0 is
 /// the record's checkbox, titled with its format code. Sorting reorders the list itself.
 class FormatTableModel final : public QAbstractTableModel
