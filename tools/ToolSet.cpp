@@ -191,36 +191,31 @@ void ToolSet::setVersionCache(QSettings *store)
     m_versionCache = store;
 }
 
-QString ToolSet::versionCacheKey() const
-{
-    const QByteArray path = QFileInfo(*youtubeDLPath()).canonicalFilePath().toUtf8();
-    return u"DownloaderVersions/"_s
-        + QString::fromLatin1(QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex());
-}
-
-QString ToolSet::versionCacheStamp() const
-{
-    const QFileInfo file(QFileInfo(*youtubeDLPath()).canonicalFilePath());
-    return u"%1 %2 "_s.arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
-}
-
 void ToolSet::askDownloaderVersion()
 {
     if (!youtubeDLPath() || m_versionQuestion->isRunning()) {
         return;
     }
-    // The same file, unchanged, gives the same answer: no need to start it again.
+    // The answer is kept under the file's real path, and stays good while its size and
+    // modification time do: the same file, unchanged, is not started again.
+    m_askedPath = *youtubeDLPath();
+    const QFileInfo file(QFileInfo(m_askedPath).canonicalFilePath());
+    m_askedKey
+        = u"DownloaderVersions/"_s
+        + QString::fromLatin1(
+              QCryptographicHash::hash(file.filePath().toUtf8(), QCryptographicHash::Sha1).toHex());
+    m_askedStamp = u"%1 %2 "_s.arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
     if (m_versionCache) {
-        const QString cached = m_versionCache->value(versionCacheKey()).toString();
-        if (cached.startsWith(versionCacheStamp()) && cached.size() > versionCacheStamp().size()) {
-            setVersion(cached.sliced(versionCacheStamp().size()));
+        const QString cached = m_versionCache->value(m_askedKey).toString();
+        if (cached.startsWith(m_askedStamp) && cached.size() > m_askedStamp.size()) {
+            setVersion(cached.sliced(m_askedStamp.size()));
             return;
         }
     }
     m_firstLine.clear();
     // Only the answer on standard output counts; what the tool says on its error output
     // is thrown away.
-    m_versionQuestion->start(shellQuote(*youtubeDLPath()) + u" --version 2>/dev/null"_s);
+    m_versionQuestion->start(shellQuote(m_askedPath) + u" --version 2>/dev/null"_s);
 }
 
 void ToolSet::detectJavaScriptRuntimes()
@@ -242,11 +237,19 @@ void ToolSet::readVersion(const QByteArray &chunk)
     }
 }
 
-void ToolSet::versionQuestionEnded()
+void ToolSet::versionQuestionEnded(const ShellProcess::End &end)
 {
-    const QString firstLine = QString::fromUtf8(std::exchange(m_firstLine, QByteArray()))
-                                  .section(u'\n', 0, 0)
-                                  .trimmed();
+    // The downloader changed while it was being asked: the answer is another file's.
+    if (youtubeDLPath() != m_askedPath) {
+        m_firstLine.clear();
+        askDownloaderVersion();
+        return;
+    }
+    // A question that failed, timed out or was cut short gave no version, whatever it printed.
+    const QString firstLine = end.succeeded()
+        ? QString::fromUtf8(std::exchange(m_firstLine, QByteArray())).section(u'\n', 0, 0).trimmed()
+        : QString();
+    m_firstLine.clear();
     if (firstLine.isEmpty()) {
         // A managed copy that does not answer gives way to the bundled downloader.
         if (isManaged()) {
@@ -257,7 +260,7 @@ void ToolSet::versionQuestionEnded()
         return;
     }
     if (m_versionCache) {
-        m_versionCache->setValue(versionCacheKey(), QString(versionCacheStamp() + firstLine));
+        m_versionCache->setValue(m_askedKey, QString(m_askedStamp + firstLine));
     }
     setVersion(firstLine);
 }

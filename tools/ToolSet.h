@@ -9,9 +9,10 @@
 #include <QObject>
 #include <QString>
 
+#include "tools/ShellProcess.h"
+
 class JavaScriptRuntimes;
 class QSettings;
-class ShellProcess;
 
 /// Full paths of the two tools; absent until the tools are looked up, and never set to a
 /// tool that was not found.
@@ -85,10 +86,8 @@ signals:
 
 private:
     void readVersion(const QByteArray &chunk);
-    void versionQuestionEnded();
+    void versionQuestionEnded(const ShellProcess::End &end);
     void setVersion(const QString &version);
-    QString versionCacheKey() const;
-    QString versionCacheStamp() const;
     bool knowsJavaScriptRuntimes() const;
 
     ShellProcess *m_versionQuestion = nullptr;
@@ -97,6 +96,10 @@ private:
     QString m_bundledFolder;
     QString m_managedFolder;
     QByteArray m_firstLine;
+    // The file the running version question asks, and where its answer is kept.
+    QString m_askedPath;
+    QString m_askedKey;
+    QString m_askedStamp;
     QString m_version;
     bool m_runtimesKnown = false;
 };

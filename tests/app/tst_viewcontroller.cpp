@@ -580,8 +580,9 @@ void tst_ViewController::updatedDownloaderRuns()
     w.child<QAction>(u"revertDownloaderAction"_s)->trigger();
     QTRY_COMPARE(version->text(), u"Téléchargeur : yt-dlp 2023.03.04 (fourni)"_s);
     QCOMPARE(filesIn(w.managed.path()), QStringList());
-    // A managed copy that does not answer gives way to the bundled one.
-    QVERIFY(TestSupport::writeFile(w.managed.filePath(u"youtube-dl"_s), "#!/bin/sh\nexit 1\n"));
+    // A managed copy that fails to answer, whatever it prints, gives way to the bundled one.
+    QVERIFY(TestSupport::writeFile(w.managed.filePath(u"youtube-dl"_s),
+                                   "#!/bin/sh\necho 2099.01.01\nexit 1\n"));
     QFile::setPermissions(w.managed.filePath(u"youtube-dl"_s), QFile::ExeOwner | QFile::ReadOwner);
     w.toolSet.lookUp(w.tools.path(), w.managed.path());
     w.toolSet.askDownloaderVersion();
