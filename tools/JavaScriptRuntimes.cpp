@@ -63,7 +63,7 @@ JavaScriptRuntimes::JavaScriptRuntimes(QObject *parent)
 {
     m_question->setTimeLimit(10s);
     connect(m_question, &ShellProcess::outputRead, this, [this](const QByteArray &chunk) {
-        m_answer += chunk.first(std::min<qsizetype>(chunk.size(), 4096));
+        m_answer += chunk.first(std::min<qsizetype>(chunk.size(), 4096 - m_answer.size()));
     });
     connect(m_question, &ShellProcess::ended, this, [this] {
         JavaScriptRuntime runtime = m_candidates.takeFirst();

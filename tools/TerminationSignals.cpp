@@ -3,6 +3,7 @@
 #include "tools/TerminationSignals.h"
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 
 #include <QSocketNotifier>
@@ -20,8 +21,11 @@ int s_readFd = -1;
 
 void handleSignal(int signalNumber)
 {
+    // The interrupted code may be about to read errno.
+    const int savedErrno = errno;
     const auto byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const ssize_t written = ::write(s_writeFd, &byte, 1);
+    errno = savedErrno;
 }
 
 void setHandler(void (*handler)(int))

@@ -20,7 +20,8 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
-constexpr auto versionTimeLimit = 30s;
+// Checking the signature, unpacking and asking the version each take seconds at most.
+constexpr auto stepTimeLimit = 60s;
 constexpr qsizetype stepOutputLimit = 64 * 1024;
 
 QString installedName(ToolInstaller::Tool tool)
@@ -94,6 +95,7 @@ ToolInstaller::ToolInstaller(QObject *parent)
     , m_network(new QNetworkAccessManager(this))
     , m_step(new ShellProcess(this))
 {
+    m_step->setTimeLimit(stepTimeLimit);
     connect(m_step, &ShellProcess::outputRead, this, [this](const QByteArray &chunk) {
         m_stepOutput += chunk.first(std::min(chunk.size(), stepOutputLimit - m_stepOutput.size()));
     });
@@ -130,11 +132,13 @@ void ToolInstaller::install(Tool tool, const QString &folder)
     // writing cannot be run.
     m_file = std::make_unique<QFile>(QDir(folder).filePath(u".%1-%2"_s.arg(
         installedName(tool), QString::number(QRandomGenerator::global()->generate64(), 36))));
-    if (!QDir().mkpath(folder) || !m_file->open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    const bool opened
+        = QDir().mkpath(folder) && m_file->open(QIODevice::WriteOnly | QIODevice::NewOnly);
+    m_scratch = std::make_unique<QTemporaryDir>(QDir(folder).filePath(u".scratch-XXXXXX"_s));
+    if (!opened || !m_scratch->isValid()) {
         fail(tr("le dossier des outils « %1 » n'est pas modifiable").arg(folder));
         return;
     }
-    m_scratch = std::make_unique<QTemporaryDir>(QDir(folder).filePath(u".scratch-XXXXXX"_s));
     if (tool == Tool::JavaScriptRuntime) {
         m_assetName = denoArchive();
         m_asset = fetch(m_assetName);
@@ -302,7 +306,6 @@ void ToolInstaller::askVersion(const QString &file)
         }
         finishInstallation(file, version);
     });
-    m_step->setTimeLimit(versionTimeLimit);
     m_step->start(shellQuote(file) + u" --version 2>/dev/null"_s);
 }
 
