@@ -170,6 +170,11 @@ void DestinationCleanup::conversionAnnounced(const QByteArray &path)
     m_conversion = path;
 }
 
+void DestinationCleanup::conversionFinished()
+{
+    m_conversion.clear();
+}
+
 void DestinationCleanup::removeUnfinished()
 {
     for (const QByteArray &destination : std::as_const(m_destinations)) {

@@ -30,6 +30,8 @@ public:
     void destinationAnnounced(const QByteArray &path);
     /// The converter is about to write `path` (extracted audio, merged file).
     void conversionAnnounced(const QByteArray &path);
+    /// The converter is done: its file is whole, and a cancel keeps it.
+    void conversionFinished();
 
     /// After a cancel: removes what the download leaves unfinished beside each announced
     /// destination (partial file, fragments, resume record, the converter's temporary

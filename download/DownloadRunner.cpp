@@ -36,10 +36,18 @@ DownloadRunner::DownloadRunner(QObject *parent)
                 m_produced << path;
                 emit destinationAnnounced(QString::fromUtf8(path));
             });
+    // The converter deletes the originals once its file is whole.
     connect(m_monitor, &DownloadOutputMonitor::originalDeleted, this,
-            [this](const QByteArray &path) { m_produced.removeAll(path); });
-    connect(m_monitor, &DownloadOutputMonitor::filesAnnounced, this,
-            [this](int count) { m_files = count; });
+            [this](const QByteArray &path) {
+                m_produced.removeAll(path);
+                m_cleanup.conversionFinished();
+            });
+    // Each video of a playlist announces its own files, counted from one.
+    connect(m_monitor, &DownloadOutputMonitor::filesAnnounced, this, [this](int count) {
+        m_cleanup.conversionFinished();
+        m_file = 0;
+        m_files = count;
+    });
     connect(m_monitor, &DownloadOutputMonitor::progressChanged, this,
             &DownloadRunner::announceProgress);
     connect(m_monitor, &DownloadOutputMonitor::errorReported, this,

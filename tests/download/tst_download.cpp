@@ -308,7 +308,8 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
 {
     QTest::addColumn<QString>("before"); // shell commands run in the folder before the start
     QTest::addColumn<QString>("during"); // ... and after it
-    QTest::addColumn<QByteArrayList>("announced"); // "D name": destination; "C name": conversion
+    QTest::addColumn<QByteArrayList>(
+        "announced"); // "D name": destination, "C name": conversion, "F": done
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QByteArrayList>("after");
     const auto row = [](const char *name, const QString &before, const QString &during,
@@ -331,6 +332,8 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
         true, {"a.m4a"});
     row("cancel after a finished conversion", {}, u"touch a.m4a a.mp3 b.m4a.part"_s,
         {"D a.m4a", "C a.mp3", "D b.m4a"}, true, {"a.m4a", "a.mp3"});
+    row("cancel once the converter is done", {}, u"touch a.mp3"_s, {"D a.m4a", "C a.mp3", "F"},
+        true, {"a.mp3"});
     row("cancel before the converter replaced an old file", u"echo old > a.mp3"_s, u"touch a.m4a"_s,
         {"D a.m4a", "C a.mp3"}, true, {"a.m4a", "a.mp3"});
 }
@@ -349,9 +352,10 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
     cleanup.begin(path);
     QCOMPARE(runIn(folder.path(), during), QByteArrayList());
     for (const QByteArray &announcement : std::as_const(announced)) {
-        const QByteArray file = path + '/' + announcement.sliced(2);
-        announcement.startsWith('D') ? cleanup.destinationAnnounced(file)
-                                     : cleanup.conversionAnnounced(file);
+        const QByteArray file = path + '/' + announcement.mid(2);
+        announcement[0] == 'D'       ? cleanup.destinationAnnounced(file)
+            : announcement[0] == 'C' ? cleanup.conversionAnnounced(file)
+                                     : cleanup.conversionFinished();
     }
     if (cancel) {
         cleanup.removeUnfinished();
