@@ -100,6 +100,19 @@ void ViewController::connectActions()
     connect(m_ui->tickAllAction, &QAction::triggered, m_model, &FormatTableModel::tickAll);
     connect(m_ui->clearAllAction, &QAction::triggered, m_model, &FormatTableModel::clearAll);
     connect(m_ui->invertAllAction, &QAction::triggered, m_model, &FormatTableModel::invertAll);
+    // From the keyboard, as a click on the column's header does.
+    for (const auto &[action, column] :
+         {std::pair {m_ui->sortByCodeAction, FormatTableModel::FormatColumn},
+          std::pair {m_ui->sortByCodecAction, FormatTableModel::CodecColumn}}) {
+        connect(action, &QAction::triggered, this, [this, column] {
+            QHeaderView *header = m_ui->tableView->horizontalHeader();
+            header->setSortIndicator(column,
+                                     header->sortIndicatorSection() == column
+                                             && header->sortIndicatorOrder() == Qt::DescendingOrder
+                                         ? Qt::AscendingOrder
+                                         : Qt::DescendingOrder);
+        });
+    }
     connect(m_ui->updateDownloaderAction, &QAction::triggered, this,
             &ViewController::updateDownloader);
     connect(m_ui->revertDownloaderAction, &QAction::triggered, &m_tools, &ToolSet::revertToBundled);
@@ -206,7 +219,7 @@ void ViewController::addStatusBarWidgets()
     // Said at the end of a download, with a way to the folder.
     m_endLabel = new MessageLine(this);
     m_endLabel->setObjectName(u"downloadEndLabel"_s);
-    m_openFolderButton = new QPushButton(tr("&Ouvrir le dossier"), this);
+    m_openFolderButton = new QPushButton(tr("Ouvrir le do&ssier"), this);
     m_openFolderButton->setObjectName(u"openFolderButton"_s);
     m_openFolderButton->hide();
     connect(m_openFolderButton, &QPushButton::clicked, this,

@@ -271,6 +271,12 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
     // Codec, first click: decreasing codec, ties kept in their previous order.
     QCOMPARE(click(1), u"251~ 137+ 18 22+"_s);
     QCOMPARE(click(1), u"137+ 18 22+ 251~"_s);
+    // The same from the keyboard, through the Édition menu: the second time reverses.
+    auto *sortByCode = w.child<QAction>(u"sortByCodeAction"_s);
+    sortByCode->trigger();
+    QCOMPARE(codesShown(w), u"251~ 22+ 18 137+"_s);
+    sortByCode->trigger();
+    QCOMPARE(codesShown(w), u"137+ 18 22+ 251~"_s);
     // Space ticks the current row from any of its cells; Tab leaves the table.
     table->setFocus();
     table->setCurrentIndex(table->model()->index(1, 3));
