@@ -73,7 +73,8 @@ void ProgressReadout::reset()
 
 QString ProgressReadout::barText(double percent)
 {
-    return QLocale(QLocale::French).toString(percent, 'f', 1) + u" %"_s;
+    static const QLocale french(QLocale::French);
+    return french.toString(percent, 'f', 1) + u" %"_s;
 }
 
 QString ProgressReadout::detailsText(const DownloadProgress &progress)
