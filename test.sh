@@ -23,7 +23,7 @@ readonly FUZZ_SECONDS=30
 # its libFuzzer runtime (only recommended by clang, so named here); gpg signs the test
 # releases of the downloader.
 # desktop-file-validate and appstreamcli check the desktop entry and the AppStream file.
-TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg desktop-file-utils appstream)
+TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg gpg-agent desktop-file-utils appstream)
 
 # Any sanitizer report ends the process with an error, and so fails its test or fuzz run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -8,5 +8,5 @@
 
 /// The process-wide list of offered formats, in table order (row index = list index).
 /// Only the format table model changes it: queries append to it, the sort reorders it,
-/// nothing empties it.
+/// "Effacer la liste" empties it.
 QList<formatYoutube> &formatList();

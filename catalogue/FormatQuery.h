@@ -37,7 +37,8 @@ public:
     void start(const QString &youtubeDLPath, const QString &address,
                const QString &javaScriptRuntimes = {});
     bool isRunning() const;
-    /// Stops a running query with its whole process group; it ends with failed().
+    /// Stops a running query with its whole process group; it ends with failed(). Once the
+    /// output is read and being parsed, there is nothing left to stop.
     void cancel();
     /// A query still running after this time is stopped, with its whole process group.
     void setTimeout(std::chrono::milliseconds timeout);
