@@ -61,18 +61,30 @@ const QRegularExpression &outdated()
         u"Unable to extract|outdated|--update|please report this issue"_s);
     return pattern;
 }
+
+// What the downloader itself says: up to the status of an HTTP error, whose reason phrase is
+// the server's, and up to the system's words of an "[Errno N]", after which comes a file name
+// made of a title. Either may say "No space left on device".
+QString downloadersOwnWords(const QString &line)
+{
+    static const QRegularExpression end(u"HTTP Error \\d+|\\[Errno -?\\d+\\][^:]*"_s,
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = end.match(line);
+    return match.hasMatch() ? line.first(match.capturedEnd()) : line;
+}
 } // namespace
 
 QString explainFailure(const QString &downloaderLine)
 {
+    const QString ownWords = downloadersOwnWords(downloaderLine);
     for (const Known &known : knownFailures) {
         const QRegularExpression pattern(QString::fromUtf16(known.pattern),
                                          QRegularExpression::CaseInsensitiveOption);
-        if (downloaderLine.contains(pattern)) {
+        if (ownWords.contains(pattern)) {
             return QCoreApplication::translate("Failure", known.explanation);
         }
     }
-    if (downloaderLine.contains(outdated())) {
+    if (ownWords.contains(outdated())) {
         return QCoreApplication::translate(
             "Failure",
             "le téléchargeur ne sait plus lire ce site ; Outils → Mettre à jour le téléchargeur");

@@ -101,6 +101,11 @@ void tst_Tools::quotingAndTextRules()
              {u"[youtube] x: Unable to extract initial data"_s, u"le téléchargeur ne sait plus"_s},
              {u"<urlopen error [Errno -2] Name or service not known>"_s, u"pas de réseau"_s},
              {u"[Errno 28] No space left on device"_s, u"le disque est plein"_s},
+             // What the server or a title says explains nothing.
+             {u"video data: HTTP Error 500: No space left on device"_s, QString()},
+             {u"HTTP Error 500: Permission denied"_s, QString()},
+             {u"[Errno 13] Permission denied: '/v/No space left on device.part'"_s,
+              u"écriture refusée"_s},
              {u"Postprocessing: Conversion failed!"_s, QString()}}) {
         const Failure failure = describeFailure(u"Échec : "_s, line);
         QVERIFY2(failure.message.startsWith(u"Échec : "_s
