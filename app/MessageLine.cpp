@@ -5,16 +5,12 @@
 #include <QPainter>
 #include <QStyle>
 
+#include "tools/PlainText.h"
+
 namespace {
-QString oneLine(QStringView text, qsizetype limit)
+QString shortened(const QString &text, qsizetype limit)
 {
-    QString line = text.size() > limit ? text.first(limit) + u'…' : text.toString();
-    for (QChar &character : line) {
-        if (character.category() == QChar::Other_Control) {
-            character = u' ';
-        }
-    }
-    return line;
+    return text.size() > limit ? text.first(limit) + u'…' : text;
 }
 } // namespace
 
@@ -27,9 +23,9 @@ MessageLine::MessageLine(QWidget *parent)
 
 void MessageLine::setMessage(const QString &message, const QString &detail)
 {
-    setText(oneLine(message, textLimit));
+    setText(shownText(shortened(message, textLimit)));
     // The whole message when the line shows only its start, or the detail behind it.
-    setToolTip(oneLine(detail.isEmpty() ? message : detail, toolTipLimit));
+    setToolTip(plainToolTip(shortened(detail.isEmpty() ? message : detail, toolTipLimit)));
 }
 
 QSize MessageLine::sizeHint() const

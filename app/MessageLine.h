@@ -20,7 +20,7 @@ public:
 
     explicit MessageLine(QWidget *parent = nullptr);
 
-    /// Line ends and other control characters become blanks. The tooltip shows the detail,
+    /// Shown as outside text is (shownText()), line ends as blanks. The tooltip shows the detail,
     /// when there is one (the downloader's own line), and the whole of a long message.
     void setMessage(const QString &message, const QString &detail = {});
 

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
+#include <QToolTip>
 #include <QUrl>
 
 #include "app/DesktopNotification.h"
@@ -29,6 +30,7 @@
 #include "download/DownloadRunner.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
+#include "tools/PlainText.h"
 #include "tools/ToolInstaller.h"
 #include "ui_ViewController.h"
 
@@ -191,6 +193,8 @@ void ViewController::wireTable()
     // Tab leaves the table for the next control; Space ticks the current row (eventFilter()).
     table->setTabKeyNavigation(false);
     table->installEventFilter(this);
+    // A long cell's tooltip as plain text (eventFilter()).
+    table->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &ViewController::sortTable);
 }
 
@@ -584,6 +588,19 @@ bool ViewController::eventFilter(QObject *watched, QEvent *event)
         m_model->setData(
             box, box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
             Qt::CheckStateRole);
+        return true;
+    }
+    // The view's own tooltip would guess rich text from what the listing holds.
+    if (watched == m_ui->tableView->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = m_ui->tableView->indexAt(help->pos());
+        const QString tip = plainToolTip(index.data(Qt::ToolTipRole).toString());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, m_ui->tableView->viewport(),
+                               m_ui->tableView->visualRect(index));
+        }
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "tools/Logging.h"
+#include "tools/PlainText.h"
 
 using namespace Qt::StringLiterals;
 
@@ -143,7 +144,7 @@ QVariant FormatTableModel::data(const QModelIndex &index, int role) const
     const formatYoutube &format = m_list.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
-        return shortened(cellText(format, index.column()), cellTextLimit);
+        return shownText(shortened(cellText(format, index.column()), cellTextLimit));
     case Qt::ToolTipRole: {
         const QString text = cellText(format, index.column());
         return text.size() > cellTextLimit ? shortened(text, toolTipTextLimit) : QVariant();

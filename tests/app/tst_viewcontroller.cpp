@@ -1,6 +1,10 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
+#include <array>
 #include <csignal>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <QAbstractAnimation>
 #include <QAction>
@@ -8,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QHelpEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -348,6 +353,13 @@ void tst_ViewController::downloadEnds_data()
     // A server's long error page, as the downloader reports it: its start is shown.
     row("long error", "printf 'ERROR: %060000d\\n' 0; exit 1", {},
         QString(failed + QString(60'000, u'0')).first(1000) + u'…');
+    // Outside text as plain text: no picture read from the disk, no name reversed.
+    row("markup and override",
+        "printf 'ERROR: HTTP Error 500: No space left on device <img "
+        "src=\"file://%s\"> \\342\\200\\256exe.gpj\\n' \"$here/behaviour\"; exit 1",
+        {},
+        failed
+            + u"HTTP Error 500: No space left on device <img src=\"file:///behaviour\"> exe.gpj"_s);
     row("cancel", {}, u"cancel"_s, u"Téléchargement annulé"_s);
     // A refused quit leaves the download running, the file it writes in sight.
     row("quit, refused", {}, u"refused"_s, u"/a.mp4"_s);
@@ -394,7 +406,16 @@ void tst_ViewController::downloadEnds()
     QCOMPARE(w.window->isVisible(), how.isEmpty() || how == u"cancel"_s || !stops);
     QCOMPARE(w.waitForDownloadEnd(stops ? 30'000 : 100), stops);
     QCOMPARE(QFile::exists(w.target.filePath(u"a.mp4.part"_s)), !stops);
-    QCOMPARE(w.message().remove(w.target.path()), message);
+    QCOMPARE(w.message().remove(w.target.path()).remove(w.tools.path()), message);
+    // The line's tooltip opens no file it names.
+    const int watch = inotify_init1(IN_NONBLOCK);
+    const QByteArray picture = QFile::encodeName(w.tools.filePath(u"behaviour"_s));
+    QVERIFY(inotify_add_watch(watch, picture.constData(), IN_OPEN) >= 0);
+    QHelpEvent help(QEvent::ToolTip, {}, w.window->mapToGlobal(QPoint()));
+    QApplication::sendEvent(w.child<QLabel>(u"messageTextField"_s), &help);
+    std::array<char, 256> opened {};
+    QCOMPARE(read(watch, opened.data(), opened.size()), -1);
+    close(watch);
     QVERIFY(w.window->width() <= w.window->screen()->availableGeometry().width());
     w.window->cancelDownload();
     QVERIFY(w.waitForDownloadEnd(30'000));

@@ -10,6 +10,7 @@
 #include "TestSupport.h"
 #include "tools/FailureExplanation.h"
 #include "tools/JavaScriptRuntimes.h"
+#include "tools/PlainText.h"
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
 #include "tools/ToolInstaller.h"
@@ -112,6 +113,20 @@ void tst_Tools::quotingAndTextRules()
                                             + (explanation.isEmpty() ? line : explanation)),
                  qPrintable(failure.message));
         QCOMPARE(failure.detail, explanation.isEmpty() ? QString() : line);
+    }
+    // Outside text shown as stored: no markup, no reordering, no control characters.
+    for (const auto &[text, shown, escaped] : QList<std::tuple<QString, QString, QString>> {
+             {u"<b>a</b> & <img src=\"file:///x\">"_s, u"<b>a</b> & <img src=\"file:///x\">"_s,
+              u"&lt;b&gt;a&lt;/b&gt; &amp; &lt;img src=&quot;file:///x&quot;&gt;"_s},
+             {u"fichier \u202Eexe.gpj\u202C \u2067a\u2069 \u202Ab"_s, u"fichier exe.gpj a b"_s,
+              u"fichier exe.gpj a b"_s},
+             {u"a\tb\r\nc\u007F  d"_s, u"a b  c   d"_s, u"a b  c   d"_s},
+             {u"\u202E"_s, QString(), QString()}}) {
+        QCOMPARE(shownText(text), shown);
+        QCOMPARE(plainToolTip(text),
+                 shown.isEmpty()
+                     ? QString()
+                     : u"<qt><p style=\"white-space:pre-wrap\">%1</p></qt>"_s.arg(escaped));
     }
     // A runtime's answer, and whether the downloader can use it.
     for (const auto &[name, answer, version, usable] :
