@@ -127,6 +127,22 @@ void tst_Tools::quotingAndTextRules()
              {u"1.2"_s, {}}}) {
         QCOMPARE(stalenessAdvice(version, QDate(2026, 12, 5)), advice);
     }
+    // A downloader replaced by one of the same size and modification time is asked again.
+    QTemporaryDir dir;
+    const auto store = TestSupport::makeSettings(dir);
+    ToolSet tools;
+    tools.setVersionCache(store.get());
+    for (const QByteArray version : {"2025.01.01", "2025.01.02"}) {
+        QFile file(dir.filePath(u"youtube-dl"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                && file.write("#!/bin/sh\necho " + version + '\n') > 0
+                && file.setFileTime(QDateTime(QDate(2025, 1, 1), {}), QFile::FileModificationTime)
+                && file.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        file.close();
+        tools.lookUp({}, dir.path());
+        tools.askDownloaderVersion();
+        QTRY_COMPARE(tools.downloaderVersion(), QString::fromLatin1(version));
+    }
 }
 
 void tst_Tools::endReport_data()
