@@ -54,6 +54,16 @@ bool defaultQuitConfirmation(QWidget *parent)
                                                     "L'arrêter et quitter ?"))
         == QMessageBox::Yes;
 }
+
+bool defaultGoingBackConfirmation(QWidget *parent, const QString &installed, const QString &offered)
+{
+    return QMessageBox::question(
+               parent, ViewController::tr("Changer de canal"),
+               ViewController::tr("La version %1 de ce canal est plus ancienne que le "
+                                  "téléchargeur actuel (%2). L'installer quand même ?")
+                   .arg(offered, installed))
+        == QMessageBox::Yes;
+}
 } // namespace
 
 ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent)
@@ -68,6 +78,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_installer(new ToolInstaller(this))
     , m_folderChooser(defaultFolderChooser)
     , m_quitConfirmation(defaultQuitConfirmation)
+    , m_goingBackConfirmation(defaultGoingBackConfirmation)
 {
     m_ui->setupUi(this);
     m_readout = new ProgressReadout(m_ui->progressBar, m_ui->progressDetailsLabel, this);
@@ -145,6 +156,9 @@ void ViewController::connectDownloadRunner()
 
 void ViewController::connectToolInstaller()
 {
+    m_installer->setGoingBackConfirmation([this](const QString &installed, const QString &offered) {
+        return m_goingBackConfirmation(this, installed, offered);
+    });
     connect(m_installer, &ToolInstaller::progressChanged, this, &ViewController::showTransfer);
     connect(m_installer, &ToolInstaller::installed, this, &ViewController::toolInstalled);
     connect(m_installer, &ToolInstaller::failed, this, [this](const QString &message) {
@@ -264,6 +278,11 @@ void ViewController::setFolderChooser(FolderChooser chooser)
 void ViewController::setQuitConfirmation(QuitConfirmation confirmation)
 {
     m_quitConfirmation = std::move(confirmation);
+}
+
+void ViewController::setGoingBackConfirmation(GoingBackConfirmation confirmation)
+{
+    m_goingBackConfirmation = std::move(confirmation);
 }
 
 void ViewController::setQueryTimeout(std::chrono::milliseconds timeout)
@@ -418,7 +437,7 @@ void ViewController::updateDownloader()
     m_installer->install(m_settings.downloaderChannel() == u"nightly"_s
                              ? ToolInstaller::Tool::NightlyDownloader
                              : ToolInstaller::Tool::Downloader,
-                         m_tools.managedFolder());
+                         m_tools.managedFolder(), m_tools.downloaderVersion());
     updateControls();
 }
 

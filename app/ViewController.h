@@ -45,6 +45,10 @@ public:
     using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
     /// Asks whether to quit while a download runs.
     using QuitConfirmation = std::function<bool(QWidget *parent)>;
+    /// Asks whether to install a downloader older than the installed one (after a change of
+    /// the release channel).
+    using GoingBackConfirmation = std::function<bool(
+        QWidget *parent, const QString &installedVersion, const QString &offeredVersion)>;
 
     /// `store` holds the settings and `tools` the tools looked up at start-up; both must
     /// outlive the window.
@@ -56,6 +60,7 @@ public:
 
     void setFolderChooser(FolderChooser chooser);
     void setQuitConfirmation(QuitConfirmation confirmation);
+    void setGoingBackConfirmation(GoingBackConfirmation confirmation);
     /// A format query still running after this time is stopped (120 seconds unless set).
     void setQueryTimeout(std::chrono::milliseconds timeout);
     /// Puts an address into the address field (an address handed over on the command line).
@@ -136,6 +141,7 @@ private:
     QPointer<preferenceViewController> m_preferences;
     FolderChooser m_folderChooser;
     QuitConfirmation m_quitConfirmation;
+    GoingBackConfirmation m_goingBackConfirmation;
     bool m_isRunning = false;
     bool m_askBeforeQuitting = true;
     // The column and order that the table is sorted by; -1: never sorted.

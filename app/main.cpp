@@ -9,6 +9,7 @@
 
 #include "app/ViewController.h"
 #include "tools/TerminationSignals.h"
+#include "tools/ToolInstaller.h"
 #include "tools/ToolLookup.h"
 #include "tools/ToolSet.h"
 
@@ -35,6 +36,8 @@ int main(int argc, char *argv[])
     QSettings settings;
     ToolSet tools;
     tools.setVersionCache(&settings);
+    // An update cut short by a crash or a power cut left its scratch files there.
+    ToolInstaller::removeLeftovers(managedToolFolder());
     tools.lookUp(defaultToolFolder(), managedToolFolder());
     ViewController window(settings, tools);
     // Ctrl+C, the end of the session or a plain kill end Quorvel as closing its window does.

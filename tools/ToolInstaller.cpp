@@ -9,9 +9,12 @@
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSysInfo>
 #include <QTemporaryDir>
-#include <QRandomGenerator>
+#include <QTimer>
+#include <QVersionNumber>
 
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
@@ -23,6 +26,14 @@ namespace {
 // Checking the signature, unpacking and asking the version each take seconds at most.
 constexpr auto stepTimeLimit = 60s;
 constexpr qsizetype stepOutputLimit = 64 * 1024;
+// Far above what the files are today (a few hundred bytes, 3 MB, 45 MB), far below what would
+// fill a disk: a server that sends more is not sending the release.
+constexpr qint64 mebibyte = 1024 * 1024;
+constexpr qint64 listSizeLimit = mebibyte;
+constexpr qint64 downloaderSizeLimit = 64 * mebibyte;
+constexpr qint64 denoSizeLimit = 128 * mebibyte;
+// What Qt itself may hold of a reply before it is read into its file.
+constexpr qint64 replyBufferSize = 256 * 1024;
 
 QString installedName(ToolInstaller::Tool tool)
 {
@@ -88,14 +99,33 @@ bool writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
+
+QString tooLarge(const QNetworkReply *reply, qint64 sizeLimit)
+{
+    return ToolInstaller::tr("« %1 » dépasse la taille admise (%2 Mio)")
+        .arg(reply->url().fileName())
+        .arg(sizeLimit / mebibyte);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 } // namespace
 
 ToolInstaller::ToolInstaller(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
     , m_step(new ShellProcess(this))
+    , m_transferTimer(new QTimer(this))
 {
     m_step->setTimeLimit(stepTimeLimit);
+    m_transferTimer->setSingleShot(true);
+    connect(m_transferTimer, &QTimer::timeout, this, [this] {
+        fail(tr("le transfert n'est pas terminé au bout de %1 s")
+                 .arg(std::chrono::ceil<std::chrono::seconds>(m_sources.transferLimit).count()));
+    });
     connect(m_step, &ShellProcess::outputRead, this, [this](const QByteArray &chunk) {
         m_stepOutput += chunk.first(std::min(chunk.size(), stepOutputLimit - m_stepOutput.size()));
     });
@@ -111,12 +141,38 @@ void ToolInstaller::setSources(const ReleaseSources &sources)
     m_sources = sources;
 }
 
+void ToolInstaller::setGoingBackConfirmation(GoingBackConfirmation confirmation)
+{
+    m_goingBackConfirmation = std::move(confirmation);
+}
+
+void ToolInstaller::removeLeftovers(const QString &folder)
+{
+    // Only the names install() gives: a crash or a power cut during an installation leaves
+    // them; anything else in the folder is someone's.
+    static const QRegularExpression leftover(
+        u"^\\.((youtube-dl|deno)-[0-9a-z]+|scratch-[0-9A-Za-z]{6})$"_s);
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden
+                                                             | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        if (!leftover.match(entry.fileName()).hasMatch()) {
+            continue;
+        }
+        // A link is removed, never followed.
+        if (entry.isDir() && !entry.isSymLink()) {
+            QDir(entry.filePath()).removeRecursively();
+        } else {
+            QFile::remove(entry.filePath());
+        }
+    }
+}
+
 bool ToolInstaller::isRunning() const
 {
     return m_running;
 }
 
-void ToolInstaller::install(Tool tool, const QString &folder)
+void ToolInstaller::install(Tool tool, const QString &folder, const QString &installedVersion)
 {
     if (m_running) {
         return;
@@ -124,8 +180,7 @@ void ToolInstaller::install(Tool tool, const QString &folder)
     m_running = true;
     m_tool = tool;
     m_folder = folder;
-    m_sums.clear();
-    m_signature.clear();
+    m_installedVersion = installedVersion;
     m_hash.reset();
     // Written beside its final name, so that the last step is a rename on one file system.
     // A QTemporaryFile would keep its descriptor open until destroyed, and a file open for
@@ -139,17 +194,17 @@ void ToolInstaller::install(Tool tool, const QString &folder)
         fail(tr("le dossier des outils « %1 » n'est pas modifiable").arg(folder));
         return;
     }
+    // deno's hash is Quorvel's own: nothing but the archive comes from its server.
     if (tool == Tool::JavaScriptRuntime) {
         m_assetName = denoArchive();
-        m_asset = fetch(m_assetName);
-        fetch(m_assetName + u".sha256sum"_s);
+        fetch(m_assetName, denoSizeLimit);
     } else {
         m_assetName = u"yt-dlp"_s;
-        m_asset = fetch(m_assetName);
-        fetch(u"SHA2-256SUMS"_s);
-        fetch(u"SHA2-256SUMS.sig"_s);
+        fetch(m_assetName, downloaderSizeLimit);
+        fetch(u"SHA2-256SUMS"_s, listSizeLimit);
+        fetch(u"SHA2-256SUMS.sig"_s, listSizeLimit);
     }
-    connect(m_asset, &QNetworkReply::readyRead, this, &ToolInstaller::readAsset);
+    m_transferTimer->start(m_sources.transferLimit);
 }
 
 void ToolInstaller::cancel()
@@ -163,7 +218,7 @@ void ToolInstaller::cancel()
                     : tr("Mise à jour annulée ; le téléchargeur actuel est conservé"));
 }
 
-QNetworkReply *ToolInstaller::fetch(const QString &name)
+void ToolInstaller::fetch(const QString &name, qint64 sizeLimit)
 {
     const QUrl &base = m_tool == Tool::JavaScriptRuntime ? m_sources.deno
         : m_tool == Tool::NightlyDownloader              ? m_sources.downloaderNightly
@@ -171,24 +226,45 @@ QNetworkReply *ToolInstaller::fetch(const QString &name)
     QNetworkRequest request(base.resolved(QUrl(name)));
     request.setTransferTimeout(static_cast<int>(m_sources.stallLimit.count()));
     QNetworkReply *reply = m_network->get(request);
+    reply->setReadBufferSize(replyBufferSize);
     m_replies << reply;
-    connect(reply, &QNetworkReply::finished, this, [this, reply] { transferEnded(reply); });
-    return reply;
-}
-
-void ToolInstaller::readAsset()
-{
-    const QByteArray data = m_asset->readAll();
-    m_hash.addData(data);
-    if (m_file->write(data) != data.size()) {
-        return fail(
-            tr("écriture impossible dans « %1 » (%2)").arg(m_folder, m_file->errorString()));
+    // The tool goes beside its final name, the lists into the scratch folder (closed with
+    // their reply); a list that cannot be opened fails at its first write.
+    QFile *sink = m_file.get();
+    if (name != m_assetName) {
+        sink = new QFile(m_scratch->filePath(name), reply);
+        sink->open(QIODevice::WriteOnly);
+    } else {
+        m_asset = reply;
     }
-    const QVariant total = m_asset->header(QNetworkRequest::ContentLengthHeader);
-    emit progressChanged(m_file->pos(), total.isValid() ? total.toLongLong() : -1);
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this, reply, sizeLimit] {
+        if (reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > sizeLimit) {
+            fail(tooLarge(reply, sizeLimit));
+        }
+    });
+    connect(reply, &QNetworkReply::readyRead, this,
+            [this, reply, sink, sizeLimit] { receive(reply, sink, sizeLimit); });
+    connect(reply, &QNetworkReply::finished, this,
+            [this, reply, sink, sizeLimit] { transferEnded(reply, sink, sizeLimit); });
 }
 
-void ToolInstaller::transferEnded(QNetworkReply *reply)
+void ToolInstaller::receive(QNetworkReply *reply, QFile *sink, qint64 sizeLimit)
+{
+    const QByteArray data = reply->readAll();
+    if (sink->pos() + data.size() > sizeLimit) {
+        return fail(tooLarge(reply, sizeLimit));
+    }
+    if (sink->write(data) != data.size()) {
+        return fail(tr("écriture impossible dans « %1 » (%2)").arg(m_folder, sink->errorString()));
+    }
+    if (reply == m_asset) {
+        m_hash.addData(data);
+        const QVariant total = reply->header(QNetworkRequest::ContentLengthHeader);
+        emit progressChanged(sink->pos(), total.isValid() ? total.toLongLong() : -1);
+    }
+}
+
+void ToolInstaller::transferEnded(QNetworkReply *reply, QFile *sink, qint64 sizeLimit)
 {
     if (!m_running) {
         return;
@@ -214,22 +290,16 @@ void ToolInstaller::transferEnded(QNetworkReply *reply)
         return fail(
             tr("le transfert de « %1 » s'est interrompu (%2)").arg(name, reply->errorString()));
     }
-    if (reply == m_asset) {
-        readAsset();
-        // Closed, or the system would refuse to run it ("text file busy").
-        if (!m_running || !m_file->flush()) {
-            return fail(
-                tr("écriture impossible dans « %1 » (%2)").arg(m_folder, m_file->errorString()));
-        }
-        m_file->close();
-    } else if (name.endsWith(u".sig"_s)) {
-        m_signature = reply->readAll();
-    } else {
-        m_sums = reply->readAll();
+    receive(reply, sink, sizeLimit);
+    // Closed, or the system would refuse to run it ("text file busy").
+    if (!m_running || !sink->flush()) {
+        return fail(tr("écriture impossible dans « %1 » (%2)").arg(m_folder, sink->errorString()));
     }
+    sink->close();
     m_replies.removeOne(reply);
     reply->deleteLater();
     if (m_replies.isEmpty()) {
+        m_transferTimer->stop();
         m_tool == Tool::JavaScriptRuntime ? checkSumAndUnpack() : checkSignature();
     }
 }
@@ -244,8 +314,7 @@ void ToolInstaller::checkSignature()
     const QString keyring = m_scratch->filePath(u"keyring.gpg"_s);
     const QString sums = m_scratch->filePath(u"SHA2-256SUMS"_s);
     const QString signature = m_scratch->filePath(u"SHA2-256SUMS.sig"_s);
-    if (!writeFile(keyring, dearmored(key)) || !writeFile(sums, m_sums)
-        || !writeFile(signature, m_signature)) {
+    if (!writeFile(keyring, dearmored(key))) {
         return fail(tr("écriture impossible dans « %1 »").arg(m_folder));
     }
     m_stepOutput.clear();
@@ -266,7 +335,10 @@ void ToolInstaller::checkSignature()
 
 void ToolInstaller::checkSumAndUnpack()
 {
-    const QByteArray expected = hashFor(m_sums, m_assetName);
+    // The sums file is at most a mebibyte: read whole, once its signature has been checked.
+    const QByteArray expected = m_tool == Tool::JavaScriptRuntime
+        ? m_sources.denoArchiveHashes.value(m_assetName)
+        : hashFor(readFile(m_scratch->filePath(u"SHA2-256SUMS"_s)), m_assetName);
     if (expected.isEmpty()) {
         return fail(tr("la liste des empreintes ne donne pas celle de « %1 »").arg(m_assetName));
     }
@@ -304,9 +376,32 @@ void ToolInstaller::askVersion(const QString &file)
                             .arg(m_tool == Tool::JavaScriptRuntime ? u"moteur JavaScript"_s
                                                                    : u"téléchargeur"_s));
         }
-        finishInstallation(file, version);
+        checkVersion(file, version);
     });
     m_step->start(shellQuote(file) + u" --version 2>/dev/null"_s);
+}
+
+void ToolInstaller::checkVersion(const QString &file, const QString &version)
+{
+    // Releases are numbered by date, numerically part by part: "2026.12.06" is newer than
+    // "2025.11.12.232650". Nightly builds add the time of the build as a fourth part.
+    const QVersionNumber installed = QVersionNumber::fromString(m_installedVersion);
+    if (m_tool != Tool::JavaScriptRuntime && QVersionNumber::fromString(version) < installed) {
+        const bool channelChange
+            = (installed.segmentCount() > 3) != (m_tool == Tool::NightlyDownloader);
+        // The nightly builds run ahead of the stable releases: going back to stable is
+        // expected, and the user's to decide.
+        if (!channelChange || !m_goingBackConfirmation
+            || !m_goingBackConfirmation(m_installedVersion, version)) {
+            return fail(tr("la version reçue, %1, est plus ancienne que celle installée, %2")
+                            .arg(version, m_installedVersion));
+        }
+        // Cancelled while the user was asked.
+        if (!m_running) {
+            return;
+        }
+    }
+    finishInstallation(file, version);
 }
 
 void ToolInstaller::finishInstallation(const QString &file, const QString &version)
@@ -345,6 +440,7 @@ void ToolInstaller::clear()
         reply->deleteLater();
     }
     m_asset = nullptr;
+    m_transferTimer->stop();
     disconnect(m_step, &ShellProcess::ended, this, nullptr);
     m_step->stopAndWait();
     if (m_file) {

@@ -197,14 +197,18 @@ void ToolSet::askDownloaderVersion()
         return;
     }
     // The answer is kept under the file's real path, and stays good while its size and
-    // modification time do: the same file, unchanged, is not started again.
+    // times of change do: the same file, unchanged, is not started again. The time of status
+    // change cannot be set back, unlike the modification time (cp -p, unzip): a replacement
+    // of the same size is asked again.
     m_askedPath = *youtubeDLPath();
     const QFileInfo file(QFileInfo(m_askedPath).canonicalFilePath());
     m_askedKey
         = u"DownloaderVersions/"_s
         + QString::fromLatin1(
               QCryptographicHash::hash(file.filePath().toUtf8(), QCryptographicHash::Sha1).toHex());
-    m_askedStamp = u"%1 %2 "_s.arg(file.size()).arg(file.lastModified().toMSecsSinceEpoch());
+    m_askedStamp = u"%1 %2 %3 "_s.arg(file.size())
+                       .arg(file.lastModified().toMSecsSinceEpoch())
+                       .arg(file.metadataChangeTime().toMSecsSinceEpoch());
     if (m_versionCache) {
         const QString cached = m_versionCache->value(m_askedKey).toString();
         if (cached.startsWith(m_askedStamp) && cached.size() > m_askedStamp.size()) {

@@ -71,7 +71,7 @@ public:
     QString javaScriptRuntimeOption() const;
 
     /// Where answers to the version question are kept, by the downloader's path, size and
-    /// time of change, so that an unchanged downloader is not asked again; none by default.
+    /// times of change, so that an unchanged downloader is not asked again; none by default.
     void setVersionCache(QSettings *store);
     /// Asks the downloader for its version in the background, unless the cache knows it;
     /// downloaderChanged() follows the answer. A managed copy that does not answer gives way

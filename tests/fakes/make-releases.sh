@@ -1,8 +1,9 @@
 #!/bin/bash
 # make-releases.sh FOLDER DENO-ARCHIVE: releases for the installer's tests, one folder each:
 # good/ (the downloader as a zip application made from the system's own, answering with
-# today's date, its SHA2-256SUMS signed by a key made here, exported to key.asc), variants of
-# it that must be refused, and deno/ (a stand-in runtime in a zip archive with its SHA-256).
+# today's date, its SHA2-256SUMS signed by a key made here, exported to key.asc), good/nightly/
+# (a stand-in answering as a nightly build of 2024), variants that must be refused, and deno/
+# (a stand-in runtime in a zip archive with its SHA-256).
 set -eu
 out=$1
 export GNUPGHOME=$out/gnupg
@@ -22,6 +23,9 @@ release good "$out/yt-dlp"
 release wrong-hash "$out/yt-dlp" && echo x >>"$out/wrong-hash/yt-dlp"
 release bad-signature "$out/yt-dlp" && echo >>"$out/bad-signature/SHA2-256SUMS"
 printf '#!/bin/sh\nexit 1\n' >"$out/silent" && release not-downloader "$out/silent"
-mkdir -p "$out/deno" && printf '#!/bin/sh\necho "deno 2.5.0 (stable, release)"\n' >"$out/deno/deno"
+printf '#!/bin/sh\necho 2024.01.01\n' >"$out/old" && release older "$out/old"
+printf '#!/bin/sh\necho 2024.01.01.000000\n' >"$out/night" && release good/nightly "$out/night"
+mkdir -p "$out/deno" # the stand-in, once run, leaves "ran" two folders above itself
+printf '#!/bin/sh\ntouch "${0%%/*}/../../ran"\necho "deno 2.5.0 (stable, release)"\n' >"$out/deno/deno"
 (cd "$out/deno" && python3 -m zipfile -c "$2" deno && sha256sum "$2" >"$2.sha256sum" && rm deno)
 gpgconf --kill gpg-agent

@@ -147,6 +147,22 @@ void tst_Tools::quotingAndTextRules()
              {u"1.2"_s, {}}}) {
         QCOMPARE(stalenessAdvice(version, QDate(2026, 12, 5)), advice);
     }
+    // A downloader replaced by one of the same size and modification time is asked again.
+    QTemporaryDir dir;
+    const auto store = TestSupport::makeSettings(dir);
+    ToolSet tools;
+    tools.setVersionCache(store.get());
+    for (const QByteArray version : {"2025.01.01", "2025.01.02"}) {
+        QFile file(dir.filePath(u"youtube-dl"_s));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)
+                && file.write("#!/bin/sh\necho " + version + '\n') > 0
+                && file.setFileTime(QDateTime(QDate(2025, 1, 1), {}), QFile::FileModificationTime)
+                && file.setPermissions(QFile::ReadOwner | QFile::ExeOwner));
+        file.close();
+        tools.lookUp({}, dir.path());
+        tools.askDownloaderVersion();
+        QTRY_COMPARE(tools.downloaderVersion(), QString::fromLatin1(version));
+    }
 }
 
 void tst_Tools::endReport_data()
@@ -250,7 +266,18 @@ void tst_Tools::install_data()
     };
     const Tool stable = Tool::Downloader;
     const QString ok = u"ok"_s;
+    const Tool nightly = Tool::NightlyDownloader;
     row("deno", Tool::JavaScriptRuntime, u"deno"_s, ok, u"installed deno 2.5.0"_s);
+    row("deno not on Quorvel's list", Tool::JavaScriptRuntime, u"deno"_s, u"unlisted"_s,
+        u"l'empreinte de « deno-"_s);
+    row("to nightly, going back confirmed", nightly, u"good"_s, u"yes"_s,
+        u"installed 2024.01.01.000000"_s);
+    row("to nightly, going back declined", nightly, u"good"_s, ok, u"plus ancienne"_s);
+    row("older release", stable, u"older"_s, u"yes"_s, u"2024.01.01, est plus ancienne"_s);
+    row("600 MiB sums file", stable, u"good"_s, u"endless-SHA2-256SUMS"_s, u"SUMS » dépasse"_s);
+    row("1 GiB downloader", stable, u"good"_s, u"huge-yt-dlp"_s, u"« yt-dlp » dépasse"_s);
+    row("transfer drips", stable, u"good"_s, u"drip"_s, u"pas terminé au bout de 3 s"_s);
+    row("leftovers removed at start", stable, u"absent"_s, u"leftovers"_s, u"répond 404"_s);
     row("no network", stable, {}, ok, u"pas de connexion au serveur des versions"_s);
     row("404", stable, u"absent"_s, ok, u"le serveur des versions répond 404"_s);
     row("transfer cut", stable, u"good"_s, u"truncate"_s, u"s'est interrompu"_s);
@@ -277,17 +304,32 @@ void tst_Tools::install()
     QVERIFY(TestSupport::writeFile(data.filePath(u"tools/youtube-dl"_s), "previous"));
     QVERIFY(TestSupport::writeFile(data.filePath(u"file"_s), "a file, not a folder"));
     const bool interrupted = mode == u"cancel"_s || mode == u"destroy"_s;
+    const auto source = [&](const QString &folder) { // serve.py serves unknown modes as "ok"
+        return variant.isEmpty() ? QUrl(u"http://127.0.0.1:1/"_s)
+                                 : releases.url(folder, interrupted ? u"stall"_s : mode);
+    };
     ReleaseSources sources;
-    sources.downloaderStable = sources.downloaderNightly = sources.deno = variant.isEmpty()
-        ? QUrl(u"http://127.0.0.1:1/"_s)
-        : releases.url(variant + u'/',
-                       interrupted                   ? u"stall"_s
-                           : mode == u"unwritable"_s ? u"ok"_s
-                                                     : mode);
+    sources.downloaderStable = sources.deno = source(variant + u'/');
+    sources.downloaderNightly = source(variant + u"/nightly/"_s);
+    const QString archive = ToolInstaller::denoArchive();
+    if (mode != u"unlisted"_s) { // the stand-in's hash in place of the real ones
+        sources.denoArchiveHashes
+            = {{archive,
+                TestSupport::readFile(releases.folder() + u"/deno/"_s + archive + u".sha256sum"_s)
+                    .first(64)}};
+    }
     sources.signingKey = TestSupport::readFile(releases.folder() + u"/key.asc"_s);
     sources.stallLimit = mode == u"stall"_s ? 1500ms : 30'000ms;
+    sources.transferLimit = mode == u"drip"_s ? 3s : 60s;
     auto installer = std::make_unique<ToolInstaller>();
     installer->setSources(sources);
+    installer->setGoingBackConfirmation([&](auto &, auto &) { return mode == u"yes"_s; });
+    for (const QString &name : {u".youtube-dl-7x"_s, u".deno-f00"_s, u".scratch-aB12cD/x"_s}) {
+        const QString path = data.filePath(u"tools/"_s + name);
+        QVERIFY(mode != u"leftovers"_s
+                || (QDir().mkpath(QFileInfo(path).path()) && TestSupport::writeFile(path, {})));
+    }
+    ToolInstaller::removeLeftovers(data.filePath(u"tools"_s));
     QStringList outcomes;
     connect(
         installer.get(), &ToolInstaller::installed, this,
@@ -296,18 +338,20 @@ void tst_Tools::install()
             [&](const QString &message) { outcomes << message; });
     QSignalSpy progress(installer.get(), &ToolInstaller::progressChanged);
     installer->install(ToolInstaller::Tool(tool),
-                       data.filePath(mode == u"unwritable"_s ? u"file/tools"_s : u"tools"_s));
+                       data.filePath(mode == u"unwritable"_s ? u"file/tools"_s : u"tools"_s),
+                       u"2025.06.01"_s);
     if (interrupted) {
         QVERIFY(progress.wait(10'000));
         mode == u"cancel"_s ? installer->cancel() : installer.reset();
     }
     QVERIFY(outcome.isEmpty() || QTest::qWaitFor([&] { return !outcomes.isEmpty(); }, 60'000));
     QVERIFY2(outcomes.value(0).contains(outcome), qPrintable(outcomes.value(0)));
-    // The folder holds the previous downloader, or the new tool, and nothing half-written.
+    // The folder holds the previous downloader, or the new tool, and nothing half-written;
+    // deno, run, leaves "ran".
     const bool installed = outcome.startsWith(u"installed"_s);
     const bool deno = tool == int(ToolInstaller::Tool::JavaScriptRuntime) && installed;
     const QStringList left
-        = deno ? QStringList {u"deno"_s, u"youtube-dl"_s} : QStringList {u"youtube-dl"_s};
+        = deno ? QStringList {u"deno"_s, u"ran"_s, u"youtube-dl"_s} : QStringList {u"youtube-dl"_s};
     QCOMPARE(QDir(data.filePath(u"tools"_s))
                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              left);
