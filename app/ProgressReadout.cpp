@@ -101,6 +101,10 @@ void ProgressReadout::apply()
         m_details->setText(detailsText(m_latest));
         m_detailsFile = m_latest.file;
         m_detailsShown.start();
+    } else {
+        // Too soon for the details: they wait for the next update, not for another report,
+        // which may never come (the last one, or the one before a long conversion).
+        m_pending = true;
     }
     // The value last: the bar repaints at once when it changes, and that one repaint takes
     // the new texts along, so the window is drawn and shown once per update.

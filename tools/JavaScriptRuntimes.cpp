@@ -4,11 +4,13 @@
 
 #include <algorithm>
 
+#include <QDate>
 #include <QDir>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QVersionNumber>
 
+#include "tools/Logging.h"
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
 #include "tools/ToolLookup.h"
@@ -44,7 +46,8 @@ bool isUsableJavaScriptRuntime(const QString &name, const QString &version)
         return false;
     }
     if (name == u"quickjs"_s) {
-        return version >= u"2023-12-09"_s;
+        const QDate released = QDate::fromString(version, Qt::ISODate);
+        return released.isValid() && released >= QDate(2023, 12, 9);
     }
     const QVersionNumber number = QVersionNumber::fromString(version);
     if (name == u"deno"_s) {
@@ -65,14 +68,23 @@ JavaScriptRuntimes::JavaScriptRuntimes(QObject *parent)
     connect(m_question, &ShellProcess::outputRead, this, [this](const QByteArray &chunk) {
         m_answer += chunk.first(std::min<qsizetype>(chunk.size(), 4096 - m_answer.size()));
     });
-    connect(m_question, &ShellProcess::ended, this, [this] {
+    connect(m_question, &ShellProcess::ended, this, [this](const ShellProcess::End &end) {
         JavaScriptRuntime runtime = m_candidates.takeFirst();
-        runtime.version = javaScriptRuntimeVersion(runtime.name, QString::fromUtf8(m_answer));
+        // A runtime that failed, crashed or never finished answering would fail the
+        // downloader too, whatever it printed first.
+        if (end.succeeded()) {
+            runtime.version = javaScriptRuntimeVersion(runtime.name, QString::fromUtf8(m_answer));
+        }
         if (isUsableJavaScriptRuntime(runtime.name, runtime.version)) {
             m_usable << runtime;
         }
         askNext();
     });
+}
+
+void JavaScriptRuntimes::setTimeLimit(std::chrono::milliseconds limit)
+{
+    m_question->setTimeLimit(limit);
 }
 
 void JavaScriptRuntimes::detect(const QString &toolFolder)
@@ -82,13 +94,24 @@ void JavaScriptRuntimes::detect(const QString &toolFolder)
     }
     m_candidates.clear();
     m_usable.clear();
+    const auto consider = [this](const JavaScriptRuntime &runtime) {
+        // The downloader reads "--js-runtimes" as a list separated by commas: such a path
+        // would name another, unknown runtime.
+        if (runtime.path.contains(u',')) {
+            qCInfo(lcQuorvel).noquote()
+                << u"Moteur JavaScript %1 ignoré : son chemin contient une virgule"_s.arg(
+                       runtime.path);
+            return;
+        }
+        m_candidates << runtime;
+    };
     for (const auto &[name, executable] : knownRuntimes()) {
         const QString onPath = QStandardPaths::findExecutable(executable);
         if (!onPath.isEmpty()) {
-            m_candidates << JavaScriptRuntime {name, onPath, {}, true};
+            consider({name, onPath, {}, true});
         }
         if (const auto own = resourcePath(executable, toolFolder); own && *own != onPath) {
-            m_candidates << JavaScriptRuntime {name, *own, {}, false};
+            consider({name, *own, {}, false});
         }
     }
     askNext();

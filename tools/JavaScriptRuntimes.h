@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <chrono>
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -24,7 +26,7 @@ struct JavaScriptRuntime
 QString javaScriptRuntimeVersion(const QString &name, const QString &answer);
 
 /// Whether the downloader can use the runtime: deno 2.3 or newer, node 22 or newer,
-/// QuickJS 2023-12-09 or newer, bun 1.2.11 to 1.3.14.
+/// QuickJS 2023-12-09 or newer (a real date), bun 1.2.11 to 1.3.14.
 bool isUsableJavaScriptRuntime(const QString &name, const QString &version);
 
 /// Finds the usable runtimes on the PATH and in Quorvel's tool folder, asking each for its
@@ -36,6 +38,10 @@ class JavaScriptRuntimes final : public QObject
 
 public:
     explicit JavaScriptRuntimes(QObject *parent = nullptr);
+
+    /// How long each runtime has to answer (10 s unless set); one that takes longer is not
+    /// usable.
+    void setTimeLimit(std::chrono::milliseconds limit);
 
     void detect(const QString &toolFolder);
     QList<JavaScriptRuntime> usable() const;

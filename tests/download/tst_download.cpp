@@ -336,6 +336,14 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
         true, {"a.mp3"});
     row("cancel before the converter replaced an old file", u"echo old > a.mp3"_s, u"touch a.m4a"_s,
         {"D a.m4a", "C a.mp3"}, true, {"a.m4a", "a.mp3"});
+    // Outside the folder ("o" beside it; "/o" from their parent), nothing goes.
+    row("an old file outside stays", u"echo old > ../o/a.mp4; ln -s ../o l"_s, {},
+        {"D ../o/a.mp4", "D /o/a.mp4", "D l/a.mp4"}, false, {"../o/a.mp4", "l"});
+    row("cancel: unfinished files outside stay", u"ln -s ../o l"_s,
+        u"cd ../o && touch a.mp4.part a.mp4.part-Frag1 a.temp.mp4 b.mp3 b.temp.mp3"_s,
+        {"D l/a.mp4", "D /o/a.mp4", "C ../o/b.mp3"}, true,
+        {"../o/a.mp4.part", "../o/a.mp4.part-Frag1", "../o/a.temp.mp4", "../o/b.mp3",
+         "../o/b.temp.mp3", "l"});
 }
 
 void tst_Download::onlyOldAndUnfinishedFilesGo()
@@ -345,14 +353,17 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
     QFETCH(QByteArrayList, announced);
     QFETCH(bool, cancel);
     QFETCH(QByteArrayList, after);
-    QTemporaryDir folder;
-    const QByteArray path = QFile::encodeName(folder.path());
-    QCOMPARE(runIn(folder.path(), before), QByteArrayList());
+    QTemporaryDir root;
+    const QString folder = root.filePath(u"f"_s);
+    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(root.filePath(u"o"_s)));
+    const QByteArray path = QFile::encodeName(folder);
+    QCOMPARE(runIn(folder, before), QByteArrayList());
     DestinationCleanup cleanup;
     cleanup.begin(path);
-    QCOMPARE(runIn(folder.path(), during), QByteArrayList());
+    QCOMPARE(runIn(folder, during), QByteArrayList());
     for (const QByteArray &announcement : std::as_const(announced)) {
-        const QByteArray file = path + '/' + announcement.mid(2);
+        const QByteArray name = announcement.mid(2);
+        const QByteArray file = (name.startsWith('/') ? root.path().toUtf8() : path + '/') + name;
         announcement[0] == 'D'       ? cleanup.destinationAnnounced(file)
             : announcement[0] == 'C' ? cleanup.conversionAnnounced(file)
                                      : cleanup.conversionFinished();
@@ -360,7 +371,7 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
     if (cancel) {
         cleanup.removeUnfinished();
     }
-    QCOMPARE(runIn(folder.path(), u"ls -A1"_s), after);
+    QCOMPARE(runIn(folder, u"ls -A1; ls -A ../o | sed s,^,../o/,"_s), after);
 }
 
 QTEST_GUILESS_MAIN(tst_Download)

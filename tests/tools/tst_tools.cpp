@@ -70,6 +70,7 @@ class tst_Tools final : public QObject
 
 private slots:
     void quotingAndTextRules();
+    void onlyRuntimesThatAnswerCount();
     void endReport_data();
     void endReport();
     void nothingOfTheGroupSurvives_data();
@@ -131,8 +132,16 @@ void tst_Tools::quotingAndTextRules()
     // A runtime's answer, and whether the downloader can use it.
     for (const auto &[name, answer, version, usable] :
          QList<std::tuple<QString, QString, QString, bool>> {
-             {u"deno"_s, u"deno 2.3.1 (stable, release)\nv8 13"_s, u"2.3.1"_s, true},
-             {u"node"_s, u"v20.20.2"_s, u"20.20.2"_s, false},
+             {u"deno"_s, u"deno 2.3.0 (stable, release)\nv8 13"_s, u"2.3.0"_s, true},
+             {u"deno"_s, u"deno 2.2.12"_s, u"2.2.12"_s, false},
+             {u"node"_s, u"v22.0.0"_s, u"22.0.0"_s, true},
+             {u"node"_s, u"v21.7.3"_s, u"21.7.3"_s, false},
+             {u"quickjs"_s, u"QuickJS version 2023-12-09\nusage: qjs"_s, u"2023-12-09"_s, true},
+             {u"quickjs"_s, u"QuickJS version 2023-12-08"_s, u"2023-12-08"_s, false},
+             {u"quickjs"_s, u"QuickJS version 9999-99-99"_s, u"9999-99-99"_s, false},
+             {u"bun"_s, u"1.2.11"_s, u"1.2.11"_s, true},
+             {u"bun"_s, u"1.2.10"_s, u"1.2.10"_s, false},
+             {u"bun"_s, u"1.3.14"_s, u"1.3.14"_s, true},
              {u"bun"_s, u"1.3.15"_s, u"1.3.15"_s, false},
              {u"node"_s, u"command not found"_s, QString(), false}}) {
         QCOMPARE(javaScriptRuntimeVersion(name, answer), version);
@@ -163,6 +172,32 @@ void tst_Tools::quotingAndTextRules()
         tools.askDownloaderVersion();
         QTRY_COMPARE(tools.downloaderVersion(), QString::fromLatin1(version));
     }
+}
+
+void tst_Tools::onlyRuntimesThatAnswerCount()
+{
+    // On the PATH: a runtime that never ends its answer, one that fails, one that crashes,
+    // and a good one in a folder whose name holds the separator of "--js-runtimes".
+    QTemporaryDir dir;
+    for (const auto &[file, answer] :
+         QList<std::pair<QString, QByteArray>> {{u"path/node"_s, "echo v22.1.0; exec sleep 30"},
+                                                {u"path/deno"_s, "echo deno 2.3.1; exit 1"},
+                                                {u"path/bun"_s, "echo 1.2.11; kill -KILL $$"},
+                                                {u"a,b/qjs"_s, "echo QuickJS version 2024-01-13"},
+                                                {u"tools/bun"_s, "echo 1.2.11"}}) {
+        QVERIFY(QDir(dir.path()).mkpath(file.section(u'/', 0, 0))
+                && TestSupport::writeFile(dir.filePath(file), "#!/bin/sh\n" + answer + '\n'));
+        QFile::setPermissions(dir.filePath(file), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.filePath(u"path:"_s) + dir.filePath(u"a,b"_s)));
+    JavaScriptRuntimes runtimes;
+    runtimes.setTimeLimit(3s);
+    QSignalSpy detected(&runtimes, &JavaScriptRuntimes::detected);
+    runtimes.detect(dir.filePath(u"tools"_s));
+    qputenv("PATH", path);
+    QVERIFY(detected.wait(30'000));
+    QCOMPARE(runtimes.option(), u"bun:"_s + dir.filePath(u"tools/bun"_s));
 }
 
 void tst_Tools::endReport_data()
@@ -234,11 +269,17 @@ void tst_Tools::nothingOfTheGroupSurvives()
     auto process = std::make_unique<ShellProcess>();
     process->setTimeLimit(how == u"time limit"_s ? 500ms : 0ms);
     Run run(*process);
-    process->start((ignoresTerm ? u"trap '' TERM; "_s : QString())
-                   + (success ? u"sleep 300 >&- 2>&- &"_s : u"sleep 300 &"_s)
-                   + u" child=$!; sleep 300 >/dev/null 2>&1 & echo $$ $child $! > "_s
-                   + shellQuote(pids) + (success ? u"; exit 0"_s : u"; wait"_s));
-    QTRY_VERIFY(processIds(pids).size() >= 3);
+    // A stop asks the whole group at once: the first child, once its trap is set, adds its
+    // own child, and notes the SIGTERM, which the shell would not pass on.
+    const QString marker = dir.filePath(u"terminated"_s);
+    process->start(u"m="_s + shellQuote(marker) + u"; p="_s + shellQuote(pids)
+                   + (ignoresTerm
+                          ? u"; trap '' TERM; sleep 300"_s
+                          : u"; (trap 'echo > \"$m\"' TERM; sleep 300 & echo $! >> \"$p\"; wait)"_s)
+                   + (success ? u" >&- 2>&- &"_s : u" &"_s)
+                   + u" child=$!; sleep 300 >/dev/null 2>&1 & echo $$ $child $! >> \"$p\""_s
+                   + (success ? u"; exit 0"_s : u"; wait"_s));
+    QTRY_VERIFY(processIds(pids).size() >= (ignoresTerm || success ? 3 : 4));
     if (how.startsWith(u"cancel"_s)) {
         process->cancel();
     }
@@ -251,6 +292,7 @@ void tst_Tools::nothingOfTheGroupSurvives()
     QVERIFY(allEnd(processIds(pids), 500));
     QCOMPARE(run.ends.size(), reported < 0 ? 0 : 1);
     QVERIFY(reported < 0 || int(run.ends.first().kind) == reported);
+    QVERIFY(QFile::exists(marker) || ignoresTerm || reported < int(Kind::Cancelled));
 }
 
 void tst_Tools::install_data()
