@@ -57,12 +57,15 @@ bool defaultQuitConfirmation(QWidget *parent)
 
 bool defaultGoingBackConfirmation(QWidget *parent, const QString &installed, const QString &offered)
 {
-    return QMessageBox::question(
-               parent, ViewController::tr("Changer de canal"),
-               ViewController::tr("La version %1 de ce canal est plus ancienne que le "
-                                  "téléchargeur actuel (%2). L'installer quand même ?")
-                   .arg(offered, installed))
-        == QMessageBox::Yes;
+    // The versions are what the downloaders answered: shown as plain text, never as markup.
+    QMessageBox question(QMessageBox::Question, ViewController::tr("Changer de canal"),
+                         ViewController::tr("La version %1 de ce canal est plus ancienne que le "
+                                            "téléchargeur actuel (%2). L'installer quand même ?")
+                             .arg(shownText(offered), shownText(installed)),
+                         QMessageBox::Yes | QMessageBox::No, parent);
+    question.setTextFormat(Qt::PlainText);
+    question.setDefaultButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
 }
 } // namespace
 
