@@ -307,7 +307,8 @@ std::optional<formatYoutube> parseFormatLine(const QString &line)
     return readRecord(line);
 }
 
-QList<formatYoutube> parseFormatListing(const QByteArray &output)
+QList<formatYoutube> parseFormatListing(const QByteArray &output,
+                                        const std::function<bool()> &interrupted)
 {
     const QStringList lines = listingLines(output);
     // Lines before the table's head are messages, never formats; without a head, the line
@@ -316,6 +317,9 @@ QList<formatYoutube> parseFormatListing(const QByteArray &output)
     QList<formatYoutube> formats;
     for (auto line = head == lines.cend() ? lines.cbegin() : head + 1; line != lines.cend();
          ++line) {
+        if (interrupted && interrupted()) {
+            break;
+        }
         if (isTableHead(*line)) {
             continue;
         }
