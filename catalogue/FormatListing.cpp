@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include <QRegularExpression>
-#include <QStringList>
 
 using namespace Qt::StringLiterals;
 
@@ -38,19 +37,17 @@ const QRegularExpression &dimensionPattern()
     return pattern;
 }
 
-// Lines end at LF; a CR directly before it belongs to the line end, not to the line.
-QStringList listingLines(const QByteArray &output)
+// Lines end at LF; a CR directly before it belongs to the line end, not to the line. Views
+// of `text`: each line is copied only once it is read.
+QList<QStringView> listingLines(QStringView text)
 {
-    const QString text = QString::fromUtf8(output);
-    QStringList lines;
-    for (QStringView line : QStringView(text).split(u'\n', Qt::SkipEmptyParts)) {
+    QList<QStringView> lines = text.split(u'\n', Qt::SkipEmptyParts);
+    for (QStringView &line : lines) {
         if (line.endsWith(u'\r')) {
             line.chop(1);
         }
-        if (!line.isEmpty()) {
-            lines.append(line.toString());
-        }
     }
+    lines.removeIf([](QStringView line) { return line.isEmpty(); });
     return lines;
 }
 
@@ -274,10 +271,9 @@ formatYoutube readRecord(const QString &line)
 
 // The head line of the downloader's table: "ID  EXT  RESOLUTION ..." today, "format code
 // extension  resolution note" in older versions.
-bool isTableHead(const QString &line)
+bool isTableHead(QStringView line)
 {
-    return (line.startsWith(u"ID "_s) && line.contains(u" EXT "_s))
-        || line.startsWith(u"format code"_s);
+    return (line.startsWith(u"ID ") && line.contains(u" EXT ")) || line.startsWith(u"format code");
 }
 
 // A line of the table after its head: whatever the code's first character, but no rule
@@ -310,7 +306,8 @@ std::optional<formatYoutube> parseFormatLine(const QString &line)
 QList<formatYoutube> parseFormatListing(const QByteArray &output,
                                         const std::function<bool()> &interrupted)
 {
-    const QStringList lines = listingLines(output);
+    const QString text = QString::fromUtf8(output);
+    const QList<QStringView> lines = listingLines(text);
     // Lines before the table's head are messages, never formats; without a head, the line
     // rule alone decides.
     const auto head = std::find_if(lines.cbegin(), lines.cend(), isTableHead);
@@ -323,7 +320,8 @@ QList<formatYoutube> parseFormatListing(const QByteArray &output,
         if (isTableHead(*line)) {
             continue;
         }
-        if (auto format = head == lines.cend() ? parseFormatLine(*line) : parseTableLine(*line)) {
+        const QString read = line->toString();
+        if (auto format = head == lines.cend() ? parseFormatLine(read) : parseTableLine(read)) {
             formats.append(std::move(*format));
         }
     }
@@ -333,10 +331,11 @@ QList<formatYoutube> parseFormatListing(const QByteArray &output,
 QString lastErrorLine(const QByteArray &output)
 {
     static constexpr QStringView prefix = u"ERROR:";
-    const QStringList lines = listingLines(output);
+    const QString text = QString::fromUtf8(output);
+    const QList<QStringView> lines = listingLines(text);
     for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
         if (it->startsWith(prefix)) {
-            return QStringView(*it).sliced(prefix.size()).trimmed().toString();
+            return it->sliced(prefix.size()).trimmed().toString();
         }
     }
     return {};
