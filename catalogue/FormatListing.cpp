@@ -52,9 +52,9 @@ QList<QStringView> listingLines(QStringView text)
 }
 
 // The size, bit rate and language are read by hand, in one pass over the line: a pattern is
-// tried again from every position, and from each one over a long run of digits or blanks it
-// would make a long line quadratic (a note can be megabytes long). Digits, blanks and word
-// characters are ASCII ones only.
+// tried again at every position, and each try may read on to the end of a long run of digits
+// or blanks, which is quadratic over a long line (a note can be megabytes long). Digits,
+// blanks and word characters are ASCII ones only.
 bool isAsciiDigit(QChar c)
 {
     return c >= u'0' && c <= u'9';
@@ -172,11 +172,11 @@ std::optional<Found> findLanguage(QStringView text)
         }
         const QStringView tag = text.sliced(open + 1, close - open - 1);
         bool valid = true;
-        qsizetype index = 0;
+        bool first = true;
         for (const QStringView part : tag.tokenize(u'-')) {
-            valid = valid
-                && (index++ == 0 ? part.size() >= 2 && part.size() <= 3 && isLetters(part)
-                                 : part.size() >= 2 && part.size() <= 8);
+            valid = valid && part.size() >= 2 && part.size() <= (first ? 3 : 8)
+                && (!first || isLetters(part));
+            first = false;
         }
         if (!valid) {
             continue;
