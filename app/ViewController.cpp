@@ -647,6 +647,8 @@ void ViewController::closeEvent(QCloseEvent *event)
         // No downloader keeps running behind a closed window.
         m_runner->stopAndWait();
     }
+    // Nor a listing, which would hold up the quit.
+    m_query->cancel();
     if (m_preferences) {
         m_preferences->close();
     }

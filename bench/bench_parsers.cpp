@@ -6,6 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+#include <string>
+#include <utility>
 
 #include <benchmark/benchmark.h>
 
@@ -161,6 +164,47 @@ void parseListing(benchmark::State &state)
                                                    benchmark::Counter::kIsRate);
     state.SetBytesProcessed(state.iterations() * listing.size());
 }
+
+// A listing of one format line whose note holds `run` repeated to the benchmark's size in
+// bytes, before the columns that the parser looks for: the shapes that a parser which tries
+// again from every position, or copies the note once per character, takes minutes over.
+void parseLongLine(benchmark::State &state, const QByteArray &run)
+{
+    const auto size = static_cast<qsizetype>(state.range(0));
+    const QByteArray listing = "ID  EXT RESOLUTION\n137 mp4 1920x1080 "
+        + run.repeated(size / run.size())
+        + " | ~ 3.28MiB 4200k https | avc1.640028 video only [en] original, 720p\n";
+    qsizetype noteSize = 0;
+    for ([[maybe_unused]] auto _ : state) {
+        const QList<formatYoutube> records = parseFormatListing(listing);
+        noteSize = records.isEmpty() ? -1 : records.first().note.size();
+        benchmark::DoNotOptimize(records.constData());
+    }
+    state.counters["note"] = static_cast<double>(noteSize);
+    state.SetBytesProcessed(state.iterations() * listing.size());
+}
+
+// 4 MiB: as much as the query keeps of a listing; 64 KiB shows how the time grows with it.
+const bool longLinesRegistered = [] {
+    for (const auto &[name, run] : std::initializer_list<std::pair<const char *, QByteArray>> {
+             {"commas", ","},
+             {"digits", "7"},
+             {"blanks", " "},
+             {"dots", "."},
+             {"x", "x"},
+             {"brackets", "["},
+             {"bars", "|"},
+             {"digitsAndBlanks", "1 "},
+             {"words", "audio only, [en-US-x] 7.5 MiB|"},
+             {"note", ", avc1.4d401f, 30fps, mp4a.40.2 (44100Hz)"}}) {
+        benchmark::RegisterBenchmark((std::string("parseLongLine/") + name).c_str(), parseLongLine,
+                                     run)
+            ->Arg(64 * 1024)
+            ->Arg(4 * 1024 * 1024)
+            ->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 // Each chunk is a fresh copy, as QProcess::readAllStandardOutput() hands it to the runner,
 // and the signals reach a receiver, as they reach the runner.

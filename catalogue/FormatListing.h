@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include <QByteArray>
@@ -19,8 +20,10 @@ std::optional<formatYoutube> parseFormatLine(const QString &line);
 /// replacement characters), cut into lines (LF or CR LF, blank lines skipped), one record
 /// per format line in output order. After the table's head line, every line of the table
 /// is a format, whatever its code's first character ("hls-1080p"), but storyboards; before
-/// it, none is. Without a head, parseFormatLine() decides alone.
-QList<formatYoutube> parseFormatListing(const QByteArray &output);
+/// it, none is. Without a head, parseFormatLine() decides alone. `interrupted`, when given,
+/// is asked before each line: once it says so, the formats read until then are returned.
+QList<formatYoutube> parseFormatListing(const QByteArray &output,
+                                        const std::function<bool()> &interrupted = {});
 
 /// The text of the last line of `output` that begins with "ERROR:", without that prefix
 /// and its blank; empty when there is none.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <utility>
 
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include "catalogue/FormatListing.h"
@@ -19,6 +20,15 @@ namespace {
 // more than this is kept.
 constexpr qsizetype outputLimit = 4 * 1024 * 1024;
 
+// A line takes milliseconds to read, and a parsing asked to stop does so before its next
+// one: the owner going away waits no longer than this.
+constexpr std::chrono::seconds parsingStopTime {1};
+
+QString cancelledMessage()
+{
+    return FormatQuery::tr("Recherche des formats annulée");
+}
+
 // The last non-empty line of the output: what the shell said when it could not start the
 // downloader.
 QString lastLine(const QByteArray &output)
@@ -30,9 +40,17 @@ QString lastLine(const QByteArray &output)
 
 FormatQuery::~FormatQuery()
 {
-    if (m_parser) {
-        m_parser->disconnect(this);
-        m_parser->wait();
+    // The parsing that runs, and any cancelled one still finishing its line, stop before
+    // their next line. One that would not in time is left to end on its own (it holds
+    // nothing of this object) rather than hold up the quit: a running thread is never
+    // destroyed.
+    const QDeadlineTimer deadline(parsingStopTime);
+    for (QThread *parser : findChildren<QThread *>(Qt::FindDirectChildrenOnly)) {
+        parser->disconnect(this);
+        parser->requestInterruption();
+        if (!parser->wait(deadline)) {
+            parser->setParent(nullptr);
+        }
     }
 }
 
@@ -75,6 +93,13 @@ bool FormatQuery::isRunning() const
 void FormatQuery::cancel()
 {
     m_process->cancel();
+    if (m_parser) {
+        // Its result is no longer awaited: the cancel is reported now.
+        m_parser->requestInterruption();
+        m_parser->disconnect(this);
+        m_parser = nullptr;
+        emit failed(cancelledMessage(), {});
+    }
 }
 
 void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
@@ -97,7 +122,7 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
         emit failed(tr("Délai dépassé : le téléchargeur ne répond pas"), {});
         return;
     case ShellProcess::EndKind::Cancelled:
-        emit failed(tr("Recherche des formats annulée"), {});
+        emit failed(cancelledMessage(), {});
         return;
     case ShellProcess::EndKind::FailedToStart:
         emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(end.reason()), {});
@@ -106,12 +131,21 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
         break;
     }
     // A listing of megabytes takes a while to read: never on the window's thread. The
-    // result comes back in order, as one list.
+    // result comes back in order, as one list. The thread holds copies of its own only, so
+    // that it may outlive this object.
     auto formats = std::make_shared<QList<formatYoutube>>();
-    m_parser = QThread::create([formats, output] { *formats = parseFormatListing(output); });
+    m_parser = QThread::create([formats, output] {
+        const QThread *thread = QThread::currentThread();
+        *formats
+            = parseFormatListing(output, [thread] { return thread->isInterruptionRequested(); });
+    });
     m_parser->setParent(this);
-    connect(m_parser, &QThread::finished, this, [this, formats, output, end] {
-        m_parser->deleteLater();
+    connect(m_parser, &QThread::finished, m_parser, &QObject::deleteLater);
+    connect(m_parser, &QThread::finished, this, [this, parser = m_parser, formats, output, end] {
+        // Cancelled after this was already on its way: nothing more to report.
+        if (parser != m_parser) {
+            return;
+        }
         m_parser = nullptr;
         report(*formats, output, end);
     });

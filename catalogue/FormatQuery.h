@@ -25,7 +25,8 @@ public:
     static constexpr std::chrono::milliseconds defaultTimeout {120'000};
 
     explicit FormatQuery(QObject *parent = nullptr);
-    /// Stops a running query, and waits for a listing being read.
+    /// Stops a running query; a listing being read is asked to stop, and waited for a
+    /// moment at most.
     ~FormatQuery() override;
 
     /// The command line: "<path> -F -- <address>", path and address each one quoted word,
@@ -37,8 +38,8 @@ public:
     void start(const QString &youtubeDLPath, const QString &address,
                const QString &javaScriptRuntimes = {});
     bool isRunning() const;
-    /// Stops a running query with its whole process group; it ends with failed(). Once the
-    /// output is read and being parsed, there is nothing left to stop.
+    /// Stops a running query with its whole process group; it ends with failed(). A listing
+    /// being read stops too: the query fails at once, and no longer runs.
     void cancel();
     /// A query still running after this time is stopped, with its whole process group.
     void setTimeout(std::chrono::milliseconds timeout);

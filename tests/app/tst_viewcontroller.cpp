@@ -23,6 +23,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 
 #include "TestSupport.h"
@@ -256,9 +257,17 @@ void tst_ViewController::keyboardCommands()
 
 void tst_ViewController::tableSortedListedStoppedAndCleared()
 {
+    // A downloader that takes a JavaScript runtime, and one to name to it: the stand-in again.
+    qputenv("STANDIN_VERSION", "2025.11.12");
     WindowHarness w(Downloader::StandIn);
+    qunsetenv("STANDIN_VERSION");
+    QVERIFY(QFile::link(TestSupport::standInDownloader(), w.managed.filePath(u"node"_s)));
+    QTRY_VERIFY(!w.toolSet.javaScriptRuntimeOption().isEmpty());
     w.window->show();
     listFour(w);
+    QCOMPARE(TestSupport::readFile(w.tools.filePath(u"arguments"_s)),
+             "-F\0--js-runtimes\0"_ba + w.toolSet.javaScriptRuntimeOption().toUtf8()
+                 + "\0--\0http://127.0.0.1:9/v\0"_ba);
     auto *table = w.child<QTableView>(u"tableView"_s);
     QHeaderView *header = table->horizontalHeader();
     const auto click = [&](int section) {
@@ -308,6 +317,17 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
     w.child<QAction>(u"clearListAction"_s)->trigger();
     QCOMPARE(codesShown(w), QString());
     QCOMPARE(header->sortIndicatorSection(), -1);
+    // A listing being read (two million formats) stops as well, at "Annuler" or with the
+    // window, and its thread soon after.
+    w.setBehaviour("yes 1 | head -n 2000000");
+    for (const bool closing : {false, true}) {
+        w.click(u"getFormatButton"_s);
+        QTRY_VERIFY(w.window->findChild<QThread *>());
+        closing ? void(w.window->close()) : w.click(u"cancelDownloadButton"_s);
+        QTRY_COMPARE(w.message(), u"Recherche des formats annulée"_s);
+        QVERIFY(w.child<QPushButton>(u"getFormatButton"_s)->isEnabled());
+        QTRY_VERIFY(!w.window->findChild<QThread *>());
+    }
 }
 
 void tst_ViewController::readoutsKeysAndRememberedLayout()

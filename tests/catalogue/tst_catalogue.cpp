@@ -187,6 +187,14 @@ void tst_Catalogue::columns_data()
     row("picture and sound, old layout, French track",
         u"18 mp4 640x360 360p  443k [fr] , avc1.42001E, mp4a.40.2@ 96k (44100Hz), 165.49KiB"_s,
         u"Vidéo + audio|165,49 Kio|443 kbit/s|fr|360p , avc1.42001E, mp4a.40.2@ 96k (44100Hz)"_s);
+    // Runs as long as a listing may be, which a parser retrying at every position of the run,
+    // or copying the note once a comma, takes minutes over.
+    const QString line = u"18 mp4 1x2 "_s;
+    const qsizetype run = 4 << 20;
+    row("4 MiB of commas", line + QString(run, u',') + u" 3MiB"_s, u"Vidéo + audio|3 Mio|||"_s);
+    row("4 MiB of digits", line + QString(run, u'7') + u" 3MiB 9k"_s,
+        u"Vidéo + audio|3 Mio|9 kbit/s||"_s + QString(300, u'7') + u'…');
+    row("4 MiB of blanks", line + QString(run, u' ') + u"x 3MiB"_s, u"Vidéo + audio|3 Mio|||x"_s);
 }
 
 void tst_Catalogue::columns()
