@@ -3,6 +3,8 @@
 #include "catalogue/FormatTableModel.h"
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 #include <vector>
 
 #include <QLocale>
@@ -92,18 +94,61 @@ QString cellText(const formatYoutube &format, int column)
     }
 }
 
-const QString &sortKey(const formatYoutube &format, int column)
+// A size as the downloader writes it ("3.28MiB", "120KiB", "1.5GB", "7B") in bytes; -1 when
+// there is none, so that a format without a size comes below every size.
+double byteCount(const QString &size)
 {
-    return column == FormatTableModel::FormatColumn ? format.formatID : format.codec;
+    static const QRegularExpression pattern(u"^(\\d+(?:\\.\\d+)?)([KMGT]?)(i?)B$"_s);
+    const QRegularExpressionMatch match = pattern.match(size);
+    if (!match.hasMatch()) {
+        return -1;
+    }
+    const double base = match.capturedLength(3) > 0 ? 1024 : 1000;
+    const auto power = match.capturedLength(2) > 0 ? u"KMGT"_s.indexOf(match.captured(2)) + 1 : 0;
+    return match.captured(1).toDouble() * std::pow(base, static_cast<double>(power));
 }
 
-// A record's place before the sort and its key as code points of the composed form. UTF-16
-// order would put U+E000..U+FFFF after the characters beyond U+FFFF; code points do not.
+// A record's place before the sort and its key: a number, or a text as code points of its
+// composed form (UTF-16 order would put U+E000..U+FFFF after the characters beyond U+FFFF;
+// code points do not).
 struct KeyedRow
 {
-    QList<uint> key;
+    double number = 0;
+    QList<uint> text;
     qsizetype row = 0;
 };
+
+QList<uint> codePoints(const QString &text)
+{
+    return text.normalized(QString::NormalizationForm_C).toUcs4();
+}
+
+KeyedRow sortKey(const formatYoutube &format, int column)
+{
+    switch (column) {
+    case FormatTableModel::FormatColumn:
+        return {0, codePoints(format.formatID)};
+    case FormatTableModel::CodecColumn:
+        return {0, codePoints(format.codec)};
+    case FormatTableModel::KindColumn:
+        // The first click, in decreasing order, puts picture and sound first, sound only last.
+        return {format.kind == FormatKind::VideoAndAudio   ? 2.0
+                    : format.kind == FormatKind::VideoOnly ? 1.0
+                                                           : 0.0,
+                {}};
+    case FormatTableModel::SizeColumn:
+        return {byteCount(format.fileSize), {}};
+    case FormatTableModel::BitRateColumn:
+        return {format.bitRate, {}};
+    default:
+        return {0, codePoints(format.language)};
+    }
+}
+
+bool keyLess(const KeyedRow &a, const KeyedRow &b)
+{
+    return std::tie(a.number, a.text) < std::tie(b.number, b.text);
+}
 
 } // namespace
 
@@ -146,8 +191,12 @@ QVariant FormatTableModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return shownText(shortened(cellText(format, index.column()), cellTextLimit));
     case Qt::ToolTipRole: {
+        // The note column is cut short to the room left by the others: its tooltip always
+        // holds the whole note.
         const QString text = cellText(format, index.column());
-        return text.size() > cellTextLimit ? shortened(text, toolTipTextLimit) : QVariant();
+        const bool whole
+            = index.column() == InfoColumn ? !text.isEmpty() : text.size() > cellTextLimit;
+        return whole ? shortened(text, toolTipTextLimit) : QVariant();
     }
     case Qt::CheckStateRole:
         if (index.column() == FormatColumn) {
@@ -227,16 +276,14 @@ void FormatTableModel::sort(int column, Qt::SortOrder order)
         std::vector<KeyedRow> rows;
         rows.reserve(static_cast<std::size_t>(m_list.size()));
         for (qsizetype row = 0; row < m_list.size(); ++row) {
-            rows.push_back(
-                {sortKey(m_list.at(row), column).normalized(QString::NormalizationForm_C).toUcs4(),
-                 row});
+            rows.push_back(sortKey(m_list.at(row), column));
+            rows.back().row = row;
         }
         if (order == Qt::DescendingOrder) {
             std::stable_sort(rows.begin(), rows.end(),
-                             [](const KeyedRow &a, const KeyedRow &b) { return b.key < a.key; });
+                             [](const KeyedRow &a, const KeyedRow &b) { return keyLess(b, a); });
         } else {
-            std::stable_sort(rows.begin(), rows.end(),
-                             [](const KeyedRow &a, const KeyedRow &b) { return a.key < b.key; });
+            std::stable_sort(rows.begin(), rows.end(), keyLess);
         }
 
         QList<formatYoutube> sorted;
@@ -262,7 +309,17 @@ void FormatTableModel::sort(int column, Qt::SortOrder order)
 
 bool FormatTableModel::isSortable(int column)
 {
-    return column == FormatColumn || column == CodecColumn;
+    switch (column) {
+    case FormatColumn:
+    case CodecColumn:
+    case KindColumn:
+    case SizeColumn:
+    case BitRateColumn:
+    case LanguageColumn:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void FormatTableModel::checkedButton(int row, ControlState state)

@@ -52,9 +52,11 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    /// Stable sort of the list by format code (column 0) or codec (column 1), compared by
-    /// code points of the canonically composed texts. Descending order is the first click's.
-    /// Other columns leave the list as it is; the table reloads in every case.
+    /// Stable sort of the list by a column's value: the format code, codec and language by
+    /// code points of the canonically composed texts; the kind (picture and sound above
+    /// picture only above sound only), the size in bytes (none below any), the bit rate.
+    /// Descending order is the first click's. The picture size and the note leave the list
+    /// as it is; the table reloads in every case.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
     static bool isSortable(int column);
 

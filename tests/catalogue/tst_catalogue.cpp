@@ -230,6 +230,15 @@ void tst_Catalogue::sort_data()
     const QString codecs = u"1 mp4 |2+ 3gp |3 webm |4 mp4 "_s;
     row("codecs, decreasing, equal keys stay", 1, down, codecs, u"3 1 4 2+"_s);
     row("codecs, increasing, equal keys stay", 1, up, codecs, u"2+ 1 4 3"_s);
+    // The other columns by value: sizes in bytes whatever the unit (none below any), bit rates
+    // as numbers, the kind with picture and sound first.
+    const QString sizes
+        = u"1 a 1x1 3.28MiB|2 a|3+ a 1x1 120KiB|4 a ~ 1.5GiB|5 a 900KB|6 a 3MiB|7 a"_s;
+    row("sizes, decreasing", 5, down, sizes, u"4 1 6 5 3+ 2 7"_s);
+    row("sizes, increasing", 5, up, sizes, u"2 7 3+ 5 6 1 4"_s);
+    row("bit rates", 6, down, u"1 a 1x1 443k|2 a 1x1 1200k|3 a|4 a 1x1 96k"_s, u"2 1 4 3"_s);
+    row("kinds", 4, down, u"1 a audio only|2 a video only|3 a 1x1|4 a audio only"_s, u"3 2 1 4"_s);
+    row("languages", 7, up, u"1 a [fr]|2 a [en-US]|3 a"_s, u"3 2 1"_s);
 }
 
 void tst_Catalogue::sort()
