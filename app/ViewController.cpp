@@ -20,6 +20,7 @@
 #include <QUrl>
 
 #include "app/DesktopNotification.h"
+#include "app/FormatColumns.h"
 #include "app/KeyPosition.h"
 #include "app/MessageLine.h"
 #include "app/ProgressReadout.h"
@@ -203,7 +204,6 @@ void ViewController::wireTable()
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     header->setSortIndicator(-1, Qt::DescendingOrder);
-    header->setStretchLastSection(true);
     // Columns fit the first rows of a listing: thousands of rows would cost a long pause.
     header->setResizeContentsPrecision(100);
     table->verticalHeader()->hide();
@@ -213,6 +213,7 @@ void ViewController::wireTable()
     // A long cell's tooltip as plain text (eventFilter()).
     table->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &ViewController::sortTable);
+    new FormatColumns(table, m_store);
 }
 
 void ViewController::showKeysInMenus()
@@ -325,10 +326,6 @@ void ViewController::queryFormats()
 void ViewController::showFormats(const QList<formatYoutube> &formats, bool cut)
 {
     m_model->appendFormats(formats);
-    // Widths that the user set and that came back from the last start stay.
-    if (m_settings.columnWidths().isEmpty()) {
-        m_ui->tableView->resizeColumnsToContents();
-    }
     setMessage(cut ? tr("Liste des formats tronquée : au-delà de 4 Mio, des formats manquent")
                    : formats.isEmpty() ? tr("Aucun format trouvé pour cette adresse")
                                        : QString());
@@ -533,21 +530,11 @@ void ViewController::clearList()
 void ViewController::restoreLayout()
 {
     restoreGeometry(m_settings.windowGeometry());
-    const QList<int> widths = m_settings.columnWidths();
-    for (int column = 0; column < widths.size() && column < FormatTableModel::ColumnCount;
-         ++column) {
-        m_ui->tableView->setColumnWidth(column, widths.at(column));
-    }
 }
 
 void ViewController::saveLayout()
 {
     m_settings.setWindowGeometry(saveGeometry());
-    QList<int> widths;
-    for (int column = 0; column < FormatTableModel::ColumnCount; ++column) {
-        widths << m_ui->tableView->columnWidth(column);
-    }
-    m_settings.setColumnWidths(widths);
 }
 
 void ViewController::openPreferences()
