@@ -28,6 +28,9 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
     connect(m_ui->formatComboBox, &QComboBox::currentTextChanged, this,
             &preferenceViewController::explain);
 
+    // The label's buddy names the combo box, not the field inside it.
+    m_ui->formatComboBox->lineEdit()->setAccessibleName(tr("Format audio"));
+
     viewDidLoad();
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QAbstractAnimation>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -507,6 +508,14 @@ void tst_ViewController::preferences()
         }
     }
     QVERIFY(window.findChild<QLabel *>(u"hintLabel"_s)->text().startsWith(hint));
+    // Every control that Tab reaches has a name for screen readers.
+    for (QWidget *control : window.findChildren<QWidget *>()) {
+        if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus)) {
+            QVERIFY2(
+                !QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                qPrintable(control->parentWidget()->objectName() + u'/' + control->objectName()));
+        }
+    }
     QTest::mouseClick(window.findChild<QPushButton *>(button), Qt::LeftButton);
     window.close();
     store->sync();
