@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "settings/Settings.h"
 
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -36,6 +37,23 @@ std::optional<qint64> storedInteger(const QSettings &store, const QString &name)
 QString Settings::seededAudioFormat()
 {
     return u"best"_s;
+}
+
+std::optional<qint32> Settings::audioQualityFromText(QStringView text)
+{
+    const QStringView digits = text.trimmed();
+    // toInt() alone would also take a sign.
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(), [](QChar c) {
+            return c >= u'0' && c <= u'9';
+        })) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qint32 quality = digits.toInt(&ok);
+    if (!ok || quality > highestAudioBitRate) {
+        return std::nullopt;
+    }
+    return quality;
 }
 
 Settings::Settings(QSettings &store)

@@ -2,9 +2,12 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringView>
 #include <QtGlobal>
 
 #include "catalogue/formatYoutube.h"
@@ -37,6 +40,14 @@ public:
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
     static constexpr ControlState seededAudioPreserveVideo = ControlState::On;
+    /// The highest audio quality accepted as typed, in kbit/s: stereo 24-bit 192 kHz PCM
+    /// takes 9216, so a larger number can only be a slip of the finger.
+    static constexpr qint32 highestAudioBitRate = 9999;
+
+    /// The audio quality that a person typed: ASCII digits only, blanks around them
+    /// ignored, from 0 to highestAudioBitRate. Anything else (a sign, a decimal point, an
+    /// exponent, other digits) gives nothing rather than some other number.
+    static std::optional<qint32> audioQualityFromText(QStringView text);
 
     explicit Settings(QSettings &store);
 

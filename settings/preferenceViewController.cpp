@@ -2,10 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "settings/preferenceViewController.h"
 
-#include <limits>
-
 #include <QComboBox>
-#include <QIntValidator>
+#include <QLineEdit>
 #include <QPushButton>
 
 #include "ui_preferenceViewController.h"
@@ -23,15 +21,15 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
     connect(m_ui->cancelButton, &QPushButton::clicked, this,
             &preferenceViewController::cancelButton);
 
-    // Any 32-bit integer, negative ones included; text it cannot hold is refused as typed,
-    // and OK waits until the field holds a whole number.
-    m_ui->qualityTextField->setValidator(new QIntValidator(std::numeric_limits<qint32>::min(),
-                                                           std::numeric_limits<qint32>::max(),
-                                                           m_ui->qualityTextField));
+    // No validator on the quality: it would drop the keys it refuses, and "3.5" would
+    // silently become 35. The text stays as typed; the hint says why OK waits.
     connect(m_ui->qualityTextField, &QLineEdit::textChanged, this,
             &preferenceViewController::explain);
     connect(m_ui->formatComboBox, &QComboBox::currentTextChanged, this,
             &preferenceViewController::explain);
+
+    // The label's buddy names the combo box, not the field inside it.
+    m_ui->formatComboBox->lineEdit()->setAccessibleName(tr("Format audio"));
 
     viewDidLoad();
 }
@@ -48,10 +46,17 @@ void preferenceViewController::explain()
     // What the downloader's audio extraction accepts.
     static const QStringList known {u"best"_s, u"aac"_s,  u"alac"_s,   u"flac"_s, u"m4a"_s,
                                     u"mp3"_s,  u"opus"_s, u"vorbis"_s, u"wav"_s};
-    const bool qualityReady = m_ui->qualityTextField->hasAcceptableInput();
+    const QString quality = m_ui->qualityTextField->text().trimmed();
+    const bool qualityReady = Settings::audioQualityFromText(quality).has_value();
     m_ui->okButton->setEnabled(qualityReady);
     if (!qualityReady) {
-        m_ui->hintLabel->setText(tr("OK attend une qualité : un nombre entier"));
+        // The word joiner keeps "kbit/s" whole when the hint wraps.
+        const QString accepted = tr("un nombre entier, de 0 à 9 (débit variable) ou de 10 à %1 "
+                                    "(kbit/\u2060s)")
+                                     .arg(Settings::highestAudioBitRate);
+        m_ui->hintLabel->setText(quality.isEmpty()
+                                     ? tr("OK attend une qualité : %1").arg(accepted)
+                                     : tr("Qualité refusée : OK attend %1").arg(accepted));
     } else if (!known.contains(m_ui->formatComboBox->currentText())) {
         m_ui->hintLabel->setText(tr("Format inconnu du téléchargeur, qui refusera l'extraction "
                                     "(il connaît %1)")
@@ -79,12 +84,13 @@ void preferenceViewController::showEvent(QShowEvent *event)
 
 void preferenceViewController::okButton()
 {
-    if (!m_ui->qualityTextField->hasAcceptableInput()) {
+    const auto quality = Settings::audioQualityFromText(m_ui->qualityTextField->text());
+    if (!quality) {
         return;
     }
     accept();
     m_settings.setAudioFormat(m_ui->formatComboBox->currentText());
-    m_settings.setAudioQuality(m_ui->qualityTextField->text().toInt());
+    m_settings.setAudioQuality(*quality);
     m_settings.setAudioPreserveVideo(m_ui->preserveVideoButton->isChecked() ? ControlState::On
                                                                             : ControlState::Off);
     m_settings.setDownloaderChannel(m_ui->channelComboBox->currentText());

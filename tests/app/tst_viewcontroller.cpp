@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QAbstractAnimation>
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -475,9 +476,13 @@ void tst_ViewController::preferences_data()
     const QString ok = u"okButton"_s;
     const QString seeded = u"best|0|1"_s;
     row("opened and stored as seeded", {}, {}, {}, ok, seeded);
-    row("typed format, negative quality", {}, u"alac; x"_s, u"-3"_s, ok, u"alac; x|-3|1"_s,
-        u"Format inconnu du téléchargeur"_s);
-    row("beyond 32 bits: OK waits", {}, {}, u"99999999999"_s, ok, seeded, u"OK attend"_s);
+    row("typed format, quality between blanks", {}, u"alac; x"_s, u" 320 "_s, ok,
+        u"alac; x|320|1"_s, u"Format inconnu du téléchargeur"_s);
+    // Nothing but a whole number from 0 to 9999 is taken, and nothing becomes another number.
+    for (const char *refused : {"3.5", "1e3", "12abc", "+5", "-1", "10000", "99999999999", "٣"}) {
+        row(refused, {}, {}, QString::fromUtf8(refused), ok, seeded, u"Qualité refusée"_s);
+    }
+    row("blank quality: OK waits", {}, {}, u" "_s, ok, seeded, u"OK attend une qualité"_s);
     row("cancel", {}, u"wav"_s, u"320"_s, u"cancelButton"_s, seeded);
     // Hand-edited values that do not convert open, and are used, as the seeded ones.
     row("format read back as a list, mixed state", "AudioFormat=mp3, wav\nAudioPreserveVideo=-1",
@@ -508,10 +513,21 @@ void tst_ViewController::preferences()
           std::pair {window.findChild<QLineEdit *>(u"qualityTextField"_s), quality}}) {
         if (!text.isEmpty()) {
             field->selectAll();
-            QTest::keyClicks(field, text);
+            // One key a character, as typed; keyClicks() takes Latin-1 only.
+            for (const QChar character : text) {
+                QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, character, {});
+            }
         }
     }
     QVERIFY(window.findChild<QLabel *>(u"hintLabel"_s)->text().startsWith(hint));
+    // Every control that Tab reaches has a name for screen readers.
+    for (QWidget *control : window.findChildren<QWidget *>()) {
+        if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus)) {
+            QVERIFY2(
+                !QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
+                qPrintable(control->parentWidget()->objectName() + u'/' + control->objectName()));
+        }
+    }
     QTest::mouseClick(window.findChild<QPushButton *>(button), Qt::LeftButton);
     window.close();
     store->sync();
