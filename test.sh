@@ -57,7 +57,7 @@ check_package() {
     say "Checking the desktop entry, the AppStream file and the package"
     desktop-file-validate "$QUORVEL_ROOT/app/org.quorvel.Quorvel.desktop" \
         || die "the desktop entry is not valid"
-    appstreamcli validate --no-net "$QUORVEL_ROOT/app/org.quorvel.Quorvel.metainfo.xml" \
+    appstreamcli validate --pedantic --no-net "$QUORVEL_ROOT/app/org.quorvel.Quorvel.metainfo.xml" \
         || die "the AppStream file is not valid"
     (cd "$QUORVEL_ROOT/build-test" && cpack -G DEB >/dev/null) || die "cpack failed"
     local contents file
