@@ -22,8 +22,11 @@ readonly FUZZ_SECONDS=30
 # Packages needed by the test stages only: the fuzz targets are built with clang and
 # its libFuzzer runtime (only recommended by clang, so named here); gpg signs the test
 # releases of the downloader.
-# desktop-file-validate and appstreamcli check the desktop entry and the AppStream file.
-TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg gpg-agent desktop-file-utils appstream)
+# desktop-file-validate and appstreamcli check the desktop entry and the AppStream file;
+# cpack finds the package's library dependencies with dpkg-shlibdeps (dpkg-dev) and file,
+# and lintian checks the package.
+TEST_PACKAGES=(clang libclang-rt-14-dev clang-format-15 gpg gpg-agent desktop-file-utils appstream
+    dpkg-dev file lintian)
 
 # Any sanitizer report ends the process with an error, and so fails its test or fuzz run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -52,12 +55,13 @@ run_unit_tests() {
 }
 
 # The desktop entry and the AppStream description are valid, and the Debian package holds
-# the executable, the tool folder and the desktop presence.
+# the executable, the tool folder and the desktop presence, with no error from lintian
+# (its warnings are printed, but pass).
 check_package() {
     say "Checking the desktop entry, the AppStream file and the package"
     desktop-file-validate "$QUORVEL_ROOT/app/org.quorvel.Quorvel.desktop" \
         || die "the desktop entry is not valid"
-    appstreamcli validate --no-net "$QUORVEL_ROOT/app/org.quorvel.Quorvel.metainfo.xml" \
+    appstreamcli validate --pedantic --no-net "$QUORVEL_ROOT/app/org.quorvel.Quorvel.metainfo.xml" \
         || die "the AppStream file is not valid"
     (cd "$QUORVEL_ROOT/build-test" && cpack -G DEB >/dev/null) || die "cpack failed"
     local contents file
@@ -68,6 +72,8 @@ check_package() {
         ./usr/share/icons/hicolor/scalable/apps/quorvel.svg; do
         grep -q " $file" <<<"$contents" || die "the package lacks $file"
     done
+    lintian --fail-on error "$QUORVEL_ROOT"/build-test/quorvel_*.deb \
+        || die "lintian finds errors in the package (see the output above)"
 }
 
 # The core library and its tests built a second time with AddressSanitizer and

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QSettings>
@@ -22,7 +23,13 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(u"Quorvel"_s);
     QApplication::setApplicationName(u"Quorvel"_s);
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
+    // Docks and task bars find the desktop entry, its name and icon, for the window: on
+    // Wayland through this app id, the entry's name; on X11 through the WM_CLASS class, which
+    // is the application name above, and which the entry gives as StartupWMClass.
     QApplication::setDesktopFileName(u"org.quorvel.Quorvel"_s);
+    // Rendered through Qt's SVG plugins (Debian's libqt6svg6), at every size a title bar
+    // or a task switcher asks for.
+    QApplication::setWindowIcon(QIcon(u":/icons/quorvel.svg"_s));
 
     // Quorvel speaks French, and so do Qt's own dialogs and menus (Debian's
     // qt6-translations-l10n), whatever the system's language.

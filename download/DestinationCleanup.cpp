@@ -156,8 +156,14 @@ void DestinationCleanup::destinationAnnounced(const QByteArray &path)
 {
     m_destinations << path;
     m_conversion.clear();
-    // What lies outside the folder, or is missing, is for deleteFile() to refuse and log.
-    if (exists(path) && realPath(parentOf(path)) == m_realFolder && !isOld(path)) {
+    // The usual case: the downloader has not created the file yet. There is nothing to
+    // remove, nor to report; and a file that it creates from now on is its own, which
+    // deleteFile() must not be left to find.
+    if (!exists(path)) {
+        return;
+    }
+    // What lies outside the folder is for deleteFile() to refuse and log.
+    if (realPath(parentOf(path)) == m_realFolder && !isOld(path)) {
         qCInfo(lcQuorvel).noquote()
             << u"Fichier %1 conservé : ce téléchargement l'a écrit"_s.arg(QString::fromUtf8(path));
         return;

@@ -10,10 +10,11 @@
 # python3: runs the managed downloader and unpacks deno; the tests serve media with it.
 # gpgv: verifies the signature of a downloader release before it is installed.
 # qt6-translations-l10n: Qt's own dialogs and menus in French.
+# libqt6svg6: Qt's SVG plugins, which draw the window icon.
 # shellcheck disable=SC2034 # used by the scripts that source this file
 QUORVEL_PACKAGES=(
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
-    yt-dlp ffmpeg python3 gpgv qt6-translations-l10n
+    yt-dlp ffmpeg python3 gpgv qt6-translations-l10n libqt6svg6
 )
 
 QUORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
