@@ -23,15 +23,10 @@
 #include "app/KeyPosition.h"
 #include "app/MessageLine.h"
 #include "app/ProgressReadout.h"
-#include "catalogue/FormatList.h"
-#include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
-#include "download/DownloadCommand.h"
-#include "download/DownloadRunner.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
 #include "tools/PlainText.h"
-#include "tools/ToolInstaller.h"
 #include "ui_ViewController.h"
 
 using namespace Qt::StringLiterals;
@@ -75,10 +70,8 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_store(store)
     , m_settings(store)
     , m_tools(tools)
-    , m_model(new FormatTableModel(formatList(), this))
-    , m_query(new FormatQuery(this))
-    , m_runner(new DownloadRunner(this))
-    , m_installer(new ToolInstaller(this))
+    , m_session(new Session(store, tools, this))
+    , m_model(m_session->formats())
     , m_folderChooser(defaultFolderChooser)
     , m_quitConfirmation(defaultQuitConfirmation)
     , m_goingBackConfirmation(defaultGoingBackConfirmation)
@@ -86,9 +79,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     m_ui->setupUi(this);
     m_readout = new ProgressReadout(m_ui->progressBar, m_ui->progressDetailsLabel, this);
     connectActions();
-    connectFormatQuery();
-    connectDownloadRunner();
-    connectToolInstaller();
+    connectSession();
     viewDidLoad();
 }
 
@@ -131,44 +122,26 @@ void ViewController::connectActions()
     }
     connect(m_ui->updateDownloaderAction, &QAction::triggered, this,
             &ViewController::updateDownloader);
-    connect(m_ui->revertDownloaderAction, &QAction::triggered, &m_tools, &ToolSet::revertToBundled);
+    connect(m_ui->revertDownloaderAction, &QAction::triggered, m_session,
+            &Session::revertDownloader);
     connect(m_ui->installJavaScriptAction, &QAction::triggered, this,
             &ViewController::installJavaScriptRuntime);
     connect(this, &ViewController::isRunningChanged, this, &ViewController::updateControls);
     connect(&m_tools, &ToolSet::downloaderChanged, this, &ViewController::showDownloaderVersion);
 }
 
-void ViewController::connectFormatQuery()
+void ViewController::connectSession()
 {
-    connect(m_query, &FormatQuery::formatsListed, this, &ViewController::showFormats);
-    connect(m_query, &FormatQuery::failed, this, &ViewController::showQueryFailure);
-}
-
-void ViewController::connectDownloadRunner()
-{
-    for (const auto announced :
-         {&DownloadRunner::destinationAnnounced, &DownloadRunner::conversionAnnounced}) {
-        connect(m_runner, announced, this, [this](const QString &path) { setMessage(path); });
-    }
-    connect(m_runner, &DownloadRunner::progressChanged, m_readout, &ProgressReadout::show);
-    connect(m_runner, &DownloadRunner::finished, this, &ViewController::downloadFinished);
-    connect(m_runner, &DownloadRunner::failed, this, &ViewController::endDownload);
-    connect(m_runner, &DownloadRunner::cancelled, this,
-            [this] { endDownload(tr("Téléchargement annulé")); });
-}
-
-void ViewController::connectToolInstaller()
-{
-    m_installer->setGoingBackConfirmation([this](const QString &installed, const QString &offered) {
+    m_session->setGoingBackConfirmation([this](const QString &installed, const QString &offered) {
         return m_goingBackConfirmation(this, installed, offered);
     });
-    connect(m_installer, &ToolInstaller::progressChanged, this, &ViewController::showTransfer);
-    connect(m_installer, &ToolInstaller::installed, this, &ViewController::toolInstalled);
-    connect(m_installer, &ToolInstaller::failed, this, [this](const QString &message) {
-        m_ui->progressBar->setValue(0);
-        setMessage(message);
-        updateControls();
-    });
+    connect(m_session, &Session::started, this, &ViewController::workStarted);
+    connect(m_session, &Session::ended, this, &ViewController::workEnded);
+    connect(m_session, &Session::messageChanged, this, &ViewController::setMessage);
+    connect(m_session, &Session::formatsListed, this, &ViewController::showFormats);
+    connect(m_session, &Session::progressChanged, m_readout, &ProgressReadout::show);
+    connect(m_session, &Session::downloadFinished, this, &ViewController::downloadFinished);
+    connect(m_session, &Session::transferProgressChanged, this, &ViewController::showTransfer);
 }
 
 void ViewController::viewDidLoad()
@@ -290,7 +263,7 @@ void ViewController::setGoingBackConfirmation(GoingBackConfirmation confirmation
 
 void ViewController::setQueryTimeout(std::chrono::milliseconds timeout)
 {
-    m_query->setTimeout(timeout);
+    m_session->setQueryTimeout(timeout);
 }
 
 void ViewController::setAddress(const QString &address)
@@ -300,46 +273,56 @@ void ViewController::setAddress(const QString &address)
 
 void ViewController::setReleaseSources(const ReleaseSources &sources)
 {
-    m_installer->setSources(sources);
+    m_session->setReleaseSources(sources);
 }
 
 void ViewController::getFormatButton()
 {
-    queryFormats();
+    m_session->queryFormats(m_ui->urlYoutube->text());
 }
 
-void ViewController::queryFormats()
+void ViewController::showFormats()
 {
-    if (m_query->isRunning()) {
-        return;
-    }
-    const QString address = m_ui->urlYoutube->text();
-    if (!canRun(ToolSet::Need::Downloader, address)) {
-        return;
-    }
-    setMessage(tr("Recherche des formats…"));
-    m_query->start(*youtubeDLPath(), address, m_tools.javaScriptRuntimeOption());
-    setBusy(true);
-}
-
-void ViewController::showFormats(const QList<formatYoutube> &formats, bool cut)
-{
-    m_model->appendFormats(formats);
     // Widths that the user set and that came back from the last start stay.
     if (m_settings.columnWidths().isEmpty()) {
         m_ui->tableView->resizeColumnsToContents();
     }
-    setMessage(cut ? tr("Liste des formats tronquée : au-delà de 4 Mio, des formats manquent")
-                   : formats.isEmpty() ? tr("Aucun format trouvé pour cette adresse")
-                                       : QString());
-    setBusy(false);
 }
 
-void ViewController::showQueryFailure(const QString &message, const QString &detail)
+void ViewController::workStarted(Session::Work work)
 {
-    m_model->reload();
-    setMessage(message, detail);
-    setBusy(false);
+    switch (work) {
+    case Session::Work::Listing:
+        setBusy(true);
+        return;
+    case Session::Work::Download:
+        m_readout->reset();
+        m_endLabel->setMessage(QString());
+        m_openFolderButton->hide();
+        setIsRunning(true);
+        return;
+    case Session::Work::Installation:
+        m_ui->progressBar->setValue(0);
+        updateControls();
+        return;
+    }
+}
+
+void ViewController::workEnded(Session::Work work)
+{
+    switch (work) {
+    case Session::Work::Listing:
+        setBusy(false);
+        return;
+    case Session::Work::Download:
+        setIsRunning(false);
+        m_readout->reset();
+        return;
+    case Session::Work::Installation:
+        m_ui->progressBar->setValue(0);
+        updateControls();
+        return;
+    }
 }
 
 void ViewController::setBusy(bool busy)
@@ -356,103 +339,27 @@ void ViewController::setBusy(bool busy)
     updateControls();
 }
 
-bool ViewController::canRun(ToolSet::Need need, const QString &address)
-{
-    const QString missing = m_tools.missing(need);
-    if (!missing.isEmpty()) {
-        setMessage(missing);
-        return false;
-    }
-    if (address.trimmed().isEmpty()) {
-        setMessage(tr("Saisissez l'adresse d'une vidéo"));
-        return false;
-    }
-    return true;
-}
-
 void ViewController::downloadButton(int tag)
 {
-    if (m_isRunning) {
-        return;
-    }
-    // The settings are read on every download, plain ones included, before the folder.
-    const AudioSettings audio = m_settings.audioSettings();
-    const DownloadMode mode = tag == audioDownloadTag ? DownloadMode::Audio : DownloadMode::Plain;
-    const QString address = m_ui->urlYoutube->text();
-    if (!canRun(mode == DownloadMode::Audio ? ToolSet::Need::DownloaderAndConverter
-                                            : ToolSet::Need::Downloader,
-                address)) {
-        return;
-    }
-    const QString folder = m_folderChooser(this, m_settings.lastFolder());
-    if (folder.isEmpty()) {
-        return;
-    }
-    if (const QString refusal = folderRefusal(folder); !refusal.isEmpty()) {
-        setMessage(refusal);
-        return;
-    }
-    DownloadChoice choice;
-    choice.mode = mode;
-    choice.ticked = m_model->checkedFormats();
-    choice.folder = folder;
-    choice.address = address;
-    choice.audio = audio;
-    choice.mergeContainer
-        = m_ui->mergeCheckBox->isChecked() ? m_settings.mergeContainer() : QString();
-    choice.javaScriptRuntimes = m_tools.javaScriptRuntimeOption();
-    startDownload(makeDownloadRequest(choice));
-}
-
-void ViewController::startDownload(const DownloadRequest &request)
-{
-    m_readout->reset();
-    m_endLabel->setMessage(QString());
-    m_openFolderButton->hide();
-    m_downloadFolder = request.folder;
-    m_settings.setLastFolder(request.folder);
-    setMessage(QString());
-    setIsRunning(true);
-    m_runner->start(request);
+    m_session->download(tag == audioDownloadTag ? DownloadMode::Audio : DownloadMode::Plain,
+                        m_ui->urlYoutube->text(),
+                        [this](const QString &start) { return m_folderChooser(this, start); });
 }
 
 void ViewController::cancelDownload()
 {
     // The one cancel control serves the download, the listing and the tools' installation.
-    m_runner->cancel();
-    m_query->cancel();
-    m_installer->cancel();
-}
-
-void ViewController::endDownload(const QString &message, const QString &detail)
-{
-    resetDownloadDisplay();
-    setMessage(message, detail);
+    m_session->cancel();
 }
 
 void ViewController::updateDownloader()
 {
-    if (m_isRunning || m_installer->isRunning()) {
-        return;
-    }
-    setMessage(tr("Mise à jour du téléchargeur…"));
-    m_ui->progressBar->setValue(0);
-    m_installer->install(m_settings.downloaderChannel() == u"nightly"_s
-                             ? ToolInstaller::Tool::NightlyDownloader
-                             : ToolInstaller::Tool::Downloader,
-                         m_tools.managedFolder(), m_tools.downloaderVersion());
-    updateControls();
+    m_session->updateDownloader();
 }
 
 void ViewController::installJavaScriptRuntime()
 {
-    if (m_isRunning || m_installer->isRunning()) {
-        return;
-    }
-    setMessage(tr("Installation de deno…"));
-    m_ui->progressBar->setValue(0);
-    m_installer->install(ToolInstaller::Tool::JavaScriptRuntime, m_tools.managedFolder());
-    updateControls();
+    m_session->installJavaScriptRuntime();
 }
 
 void ViewController::showTransfer(qint64 received, qint64 total)
@@ -463,34 +370,14 @@ void ViewController::showTransfer(qint64 received, qint64 total)
     }
 }
 
-void ViewController::toolInstalled(const QString &path, const QString &version)
+void ViewController::downloadFinished(const QStringList &files, const QString &folder)
 {
-    m_ui->progressBar->setValue(0);
-    if (QFileInfo(path).fileName() == u"deno"_s) {
-        setMessage(tr("Moteur JavaScript installé : %1").arg(version));
-        m_tools.detectJavaScriptRuntimes();
-    } else {
-        setMessage(tr("Téléchargeur mis à jour : %1").arg(version));
-        m_tools.reload();
-    }
-    updateControls();
-}
-
-void ViewController::resetDownloadDisplay()
-{
-    setIsRunning(false);
-    setMessage(QString());
-    m_readout->reset();
-}
-
-void ViewController::downloadFinished(const QStringList &files)
-{
-    endDownload({});
     const QString summary = tr("Téléchargement terminé");
     // French counts 0 and 1 in the singular.
     const QString body = (files.size() <= 1 ? tr("%1 fichier dans %2") : tr("%1 fichiers dans %2"))
                              .arg(files.size())
-                             .arg(QDir::toNativeSeparators(m_downloadFolder));
+                             .arg(QDir::toNativeSeparators(folder));
+    m_downloadFolder = folder;
     m_endLabel->setMessage(summary + u" : "_s + body, files.join(u'\n'));
     m_openFolderButton->show();
     if (!isActiveWindow()) {
@@ -644,11 +531,10 @@ void ViewController::closeEvent(QCloseEvent *event)
             event->ignore();
             return;
         }
-        // No downloader keeps running behind a closed window.
-        m_runner->stopAndWait();
     }
-    // Nor a listing, which would hold up the quit.
-    m_query->cancel();
+    // No downloader keeps running behind a closed window, nor a listing that would hold up
+    // the quit.
+    m_session->stop();
     if (m_preferences) {
         m_preferences->close();
     }
@@ -658,20 +544,14 @@ void ViewController::closeEvent(QCloseEvent *event)
 
 void ViewController::updateControls()
 {
-    // No download while a tool is being installed, and no installation while one runs.
-    // Nor while formats are listed: the download would take the old ticks to a new address.
-    const bool installing = m_installer->isRunning();
-    const bool listing = m_query->isRunning();
-    const bool free = !m_isRunning && !installing && !listing;
-    const bool haveDownloader = youtubeDLPath().has_value();
-    m_ui->getFormatButton->setEnabled(haveDownloader && free);
-    m_ui->downloadButton->setEnabled(haveDownloader && free);
-    m_ui->downloadAudioButton->setEnabled(haveDownloader && ffmpegPath().has_value() && free);
+    m_ui->getFormatButton->setEnabled(m_session->canList());
+    m_ui->downloadButton->setEnabled(m_session->canDownload(DownloadMode::Plain));
+    m_ui->downloadAudioButton->setEnabled(m_session->canDownload(DownloadMode::Audio));
     m_ui->mergeCheckBox->setEnabled(ffmpegPath().has_value());
-    m_ui->cancelDownloadButton->setEnabled(m_isRunning || installing || listing);
-    m_ui->updateDownloaderAction->setEnabled(free);
-    m_ui->revertDownloaderAction->setEnabled(free && m_tools.isManaged());
-    m_ui->installJavaScriptAction->setEnabled(free);
+    m_ui->cancelDownloadButton->setEnabled(m_session->isBusy());
+    m_ui->updateDownloaderAction->setEnabled(m_session->canInstall());
+    m_ui->revertDownloaderAction->setEnabled(m_session->canRevertDownloader());
+    m_ui->installJavaScriptAction->setEnabled(m_session->canInstall());
 }
 
 void ViewController::setMessage(const QString &message, const QString &detail)

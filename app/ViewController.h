@@ -10,21 +10,17 @@
 #include <QMainWindow>
 #include <QPointer>
 
-#include "catalogue/formatYoutube.h"
+#include "download/Session.h"
 #include "settings/Settings.h"
 #include "tools/ToolSet.h"
 
-class DownloadRunner;
-class FormatQuery;
 class FormatTableModel;
 class MessageLine;
 class ProgressReadout;
 class QPushButton;
-class ToolInstaller;
-struct ReleaseSources;
 class QSettings;
 class preferenceViewController;
-struct DownloadRequest;
+struct ReleaseSources;
 
 namespace Ui {
 class ViewController;
@@ -95,28 +91,19 @@ protected:
 private:
     // Set-up, in the order the constructor runs it.
     void connectActions();
-    void connectFormatQuery();
-    void connectDownloadRunner();
+    void connectSession();
     void viewDidLoad();
     void wireTable();
     void showKeysInMenus();
     void addStatusBarWidgets();
     void restoreLayout();
     void saveLayout();
-    void connectToolInstaller();
 
-    /// Whether the tools and the address that an action needs are there; says what is
-    /// missing on the message line otherwise.
-    bool canRun(ToolSet::Need need, const QString &address);
-    void queryFormats();
-    void showFormats(const QList<formatYoutube> &formats, bool cut);
-    void showQueryFailure(const QString &message, const QString &detail);
-    void startDownload(const DownloadRequest &request);
-    void endDownload(const QString &message, const QString &detail = {});
+    void workStarted(Session::Work work);
+    void workEnded(Session::Work work);
+    void showFormats();
     void showTransfer(qint64 received, qint64 total);
-    void toolInstalled(const QString &path, const QString &version);
-    void resetDownloadDisplay();
-    void downloadFinished(const QStringList &files);
+    void downloadFinished(const QStringList &files, const QString &folder);
     void sortTable(int section, Qt::SortOrder order);
     void clearList();
     void setBusy(bool busy);
@@ -128,10 +115,8 @@ private:
     QSettings &m_store;
     Settings m_settings;
     ToolSet &m_tools;
+    Session *m_session = nullptr;
     FormatTableModel *m_model = nullptr;
-    FormatQuery *m_query = nullptr;
-    DownloadRunner *m_runner = nullptr;
-    ToolInstaller *m_installer = nullptr;
     ProgressReadout *m_readout = nullptr;
     MessageLine *m_versionLabel = nullptr;
     MessageLine *m_adviceLabel = nullptr;
