@@ -11,15 +11,14 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QToolTip>
 #include <QUrl>
 
 #include "app/DesktopNotification.h"
+#include "app/FormatPanel.h"
 #include "app/KeyPosition.h"
 #include "app/MessageLine.h"
 #include "app/ProgressReadout.h"
@@ -77,6 +76,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_goingBackConfirmation(defaultGoingBackConfirmation)
 {
     m_ui->setupUi(this);
+    createFormatPanel();
     m_readout = new ProgressReadout(m_ui->progressBar, m_ui->progressDetailsLabel, this);
     connectActions();
     connectSession();
@@ -101,7 +101,7 @@ void ViewController::connectActions()
             &ViewController::cancelDownload);
     connect(m_ui->mergeCheckBox, &QCheckBox::toggled, this,
             [this](bool merge) { m_settings.setMergeVideoAndAudio(merge); });
-    connect(m_ui->clearListAction, &QAction::triggered, this, &ViewController::clearList);
+    connect(m_ui->clearListAction, &QAction::triggered, m_formatPanel, &FormatPanel::clearList);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->tickAllAction, &QAction::triggered, m_model, &FormatTableModel::tickAll);
@@ -111,14 +111,8 @@ void ViewController::connectActions()
     for (const auto &[action, column] :
          {std::pair {m_ui->sortByCodeAction, FormatTableModel::FormatColumn},
           std::pair {m_ui->sortByCodecAction, FormatTableModel::CodecColumn}}) {
-        connect(action, &QAction::triggered, this, [this, column] {
-            QHeaderView *header = m_ui->tableView->horizontalHeader();
-            header->setSortIndicator(column,
-                                     header->sortIndicatorSection() == column
-                                             && header->sortIndicatorOrder() == Qt::DescendingOrder
-                                         ? Qt::AscendingOrder
-                                         : Qt::DescendingOrder);
-        });
+        connect(action, &QAction::triggered, m_formatPanel,
+                [this, column] { m_formatPanel->sortBy(column); });
     }
     connect(m_ui->updateDownloaderAction, &QAction::triggered, this,
             &ViewController::updateDownloader);
@@ -149,7 +143,6 @@ void ViewController::viewDidLoad()
     // A pasted address is never cut short: it reaches the downloader whole, or the shell
     // refuses a command line beyond the system's limit and the window says so.
     m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
-    wireTable();
     showKeysInMenus();
     addStatusBarWidgets();
     restoreLayout();
@@ -168,24 +161,12 @@ void ViewController::viewDidLoad()
     updateControls();
 }
 
-void ViewController::wireTable()
+void ViewController::createFormatPanel()
 {
-    QTableView *table = m_ui->tableView;
-    table->setModel(m_model);
-    QHeaderView *header = table->horizontalHeader();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(true);
-    header->setSortIndicator(-1, Qt::DescendingOrder);
-    header->setStretchLastSection(true);
-    // Columns fit the first rows of a listing: thousands of rows would cost a long pause.
-    header->setResizeContentsPrecision(100);
-    table->verticalHeader()->hide();
-    // Tab leaves the table for the next control; Space ticks the current row (eventFilter()).
-    table->setTabKeyNavigation(false);
-    table->installEventFilter(this);
-    // A long cell's tooltip as plain text (eventFilter()).
-    table->viewport()->installEventFilter(this);
-    connect(header, &QHeaderView::sortIndicatorChanged, this, &ViewController::sortTable);
+    m_formatPanel = new FormatPanel(m_model, this);
+    m_ui->mainLayout->insertWidget(1, m_formatPanel, 1);
+    setTabOrder(m_ui->getFormatButton, m_formatPanel);
+    setTabOrder(m_formatPanel, m_ui->downloadButton);
 }
 
 void ViewController::showKeysInMenus()
@@ -285,7 +266,7 @@ void ViewController::showFormats()
 {
     // Widths that the user set and that came back from the last start stay.
     if (m_settings.columnWidths().isEmpty()) {
-        m_ui->tableView->resizeColumnsToContents();
+        m_formatPanel->fitColumns();
     }
 }
 
@@ -385,22 +366,6 @@ void ViewController::downloadFinished(const QStringList &files, const QString &f
     }
 }
 
-void ViewController::sortTable(int section, Qt::SortOrder order)
-{
-    if (FormatTableModel::isSortable(section)) {
-        m_model->sort(section, order);
-        m_sortedSection = section;
-        m_sortedOrder = order;
-        return;
-    }
-    // Only the code and codec columns sort; a click on another header keeps the current
-    // indicator and just shows the list again.
-    QHeaderView *header = m_ui->tableView->horizontalHeader();
-    const QSignalBlocker blocker(header);
-    header->setSortIndicator(m_sortedSection, m_sortedOrder);
-    m_model->reload();
-}
-
 void ViewController::showDownloaderVersion()
 {
     m_versionLabel->setMessage(m_tools.description(),
@@ -410,31 +375,16 @@ void ViewController::showDownloaderVersion()
     updateControls();
 }
 
-void ViewController::clearList()
-{
-    m_model->clear();
-    m_sortedSection = -1;
-    m_ui->tableView->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
-}
-
 void ViewController::restoreLayout()
 {
     restoreGeometry(m_settings.windowGeometry());
-    const QList<int> widths = m_settings.columnWidths();
-    for (int column = 0; column < widths.size() && column < FormatTableModel::ColumnCount;
-         ++column) {
-        m_ui->tableView->setColumnWidth(column, widths.at(column));
-    }
+    m_formatPanel->setColumnWidths(m_settings.columnWidths());
 }
 
 void ViewController::saveLayout()
 {
     m_settings.setWindowGeometry(saveGeometry());
-    QList<int> widths;
-    for (int column = 0; column < FormatTableModel::ColumnCount; ++column) {
-        widths << m_ui->tableView->columnWidth(column);
-    }
-    m_settings.setColumnWidths(widths);
+    m_settings.setColumnWidths(m_formatPanel->columnWidths());
 }
 
 void ViewController::openPreferences()
@@ -484,35 +434,6 @@ bool ViewController::keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScan
         break;
     }
     return true;
-}
-
-bool ViewController::eventFilter(QObject *watched, QEvent *event)
-{
-    // Space ticks or unticks the current row, whichever of its cells has the focus.
-    auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
-    const QModelIndex current = m_ui->tableView->currentIndex();
-    if (watched == m_ui->tableView && key && key->key() == Qt::Key_Space
-        && key->modifiers() == Qt::NoModifier && current.isValid()) {
-        const QModelIndex box = m_model->index(current.row(), FormatTableModel::FormatColumn);
-        m_model->setData(
-            box, box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
-            Qt::CheckStateRole);
-        return true;
-    }
-    // The view's own tooltip would guess rich text from what the listing holds.
-    if (watched == m_ui->tableView->viewport() && event->type() == QEvent::ToolTip) {
-        const auto *help = static_cast<QHelpEvent *>(event);
-        const QModelIndex index = m_ui->tableView->indexAt(help->pos());
-        const QString tip = plainToolTip(index.data(Qt::ToolTipRole).toString());
-        if (tip.isEmpty()) {
-            QToolTip::hideText();
-        } else {
-            QToolTip::showText(help->globalPos(), tip, m_ui->tableView->viewport(),
-                               m_ui->tableView->visualRect(index));
-        }
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void ViewController::keyPressEvent(QKeyEvent *event)

@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "tools/ToolSet.h"
 
+class FormatPanel;
 class FormatTableModel;
 class MessageLine;
 class ProgressReadout;
@@ -84,7 +85,6 @@ signals:
     void isRunningChanged(bool running);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
@@ -93,7 +93,7 @@ private:
     void connectActions();
     void connectSession();
     void viewDidLoad();
-    void wireTable();
+    void createFormatPanel();
     void showKeysInMenus();
     void addStatusBarWidgets();
     void restoreLayout();
@@ -104,8 +104,6 @@ private:
     void showFormats();
     void showTransfer(qint64 received, qint64 total);
     void downloadFinished(const QStringList &files, const QString &folder);
-    void sortTable(int section, Qt::SortOrder order);
-    void clearList();
     void setBusy(bool busy);
     void showDownloaderVersion();
     void updateControls();
@@ -117,6 +115,7 @@ private:
     ToolSet &m_tools;
     Session *m_session = nullptr;
     FormatTableModel *m_model = nullptr;
+    FormatPanel *m_formatPanel = nullptr;
     ProgressReadout *m_readout = nullptr;
     MessageLine *m_versionLabel = nullptr;
     MessageLine *m_adviceLabel = nullptr;
@@ -129,7 +128,4 @@ private:
     GoingBackConfirmation m_goingBackConfirmation;
     bool m_isRunning = false;
     bool m_askBeforeQuitting = true;
-    // The column and order that the table is sorted by; -1: never sorted.
-    int m_sortedSection = -1;
-    Qt::SortOrder m_sortedOrder = Qt::DescendingOrder;
 };

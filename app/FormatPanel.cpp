@@ -1,0 +1,130 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "app/FormatPanel.h"
+
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QTableView>
+#include <QToolTip>
+#include <QVBoxLayout>
+
+#include "catalogue/FormatTableModel.h"
+#include "tools/PlainText.h"
+
+using namespace Qt::StringLiterals;
+
+FormatPanel::FormatPanel(FormatTableModel *model, QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_table(new QTableView(this))
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins({});
+    layout->addWidget(m_table);
+    setFocusProxy(m_table);
+    m_table->setObjectName(u"tableView"_s);
+    m_table->setAccessibleName(tr("Formats proposés"));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->setModel(m_model);
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::DescendingOrder);
+    header->setStretchLastSection(true);
+    // Columns fit the first rows of a listing: thousands of rows would cost a long pause.
+    header->setResizeContentsPrecision(100);
+    m_table->verticalHeader()->hide();
+    // Tab leaves the table for the next control; Space ticks the current row (eventFilter()).
+    m_table->setTabKeyNavigation(false);
+    m_table->installEventFilter(this);
+    // A long cell's tooltip as plain text (eventFilter()).
+    m_table->viewport()->installEventFilter(this);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &FormatPanel::sortTable);
+}
+
+void FormatPanel::sortBy(int column)
+{
+    QHeaderView *header = m_table->horizontalHeader();
+    header->setSortIndicator(column,
+                             header->sortIndicatorSection() == column
+                                     && header->sortIndicatorOrder() == Qt::DescendingOrder
+                                 ? Qt::AscendingOrder
+                                 : Qt::DescendingOrder);
+}
+
+void FormatPanel::sortTable(int section, Qt::SortOrder order)
+{
+    if (FormatTableModel::isSortable(section)) {
+        m_model->sort(section, order);
+        m_sortedSection = section;
+        m_sortedOrder = order;
+        return;
+    }
+    // Only the code and codec columns sort; a click on another header keeps the current
+    // indicator and just shows the list again.
+    QHeaderView *header = m_table->horizontalHeader();
+    const QSignalBlocker blocker(header);
+    header->setSortIndicator(m_sortedSection, m_sortedOrder);
+    m_model->reload();
+}
+
+void FormatPanel::clearList()
+{
+    m_model->clear();
+    m_sortedSection = -1;
+    m_table->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+}
+
+void FormatPanel::fitColumns()
+{
+    m_table->resizeColumnsToContents();
+}
+
+QList<int> FormatPanel::columnWidths() const
+{
+    QList<int> widths;
+    for (int column = 0; column < FormatTableModel::ColumnCount; ++column) {
+        widths << m_table->columnWidth(column);
+    }
+    return widths;
+}
+
+void FormatPanel::setColumnWidths(const QList<int> &widths)
+{
+    for (int column = 0; column < widths.size() && column < FormatTableModel::ColumnCount;
+         ++column) {
+        m_table->setColumnWidth(column, widths.at(column));
+    }
+}
+
+bool FormatPanel::eventFilter(QObject *watched, QEvent *event)
+{
+    // Space ticks or unticks the current row, whichever of its cells has the focus.
+    auto *key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent *>(event) : nullptr;
+    const QModelIndex current = m_table->currentIndex();
+    if (watched == m_table && key && key->key() == Qt::Key_Space
+        && key->modifiers() == Qt::NoModifier && current.isValid()) {
+        const QModelIndex box = m_model->index(current.row(), FormatTableModel::FormatColumn);
+        m_model->setData(
+            box, box.data(Qt::CheckStateRole).toInt() == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+            Qt::CheckStateRole);
+        return true;
+    }
+    // The view's own tooltip would guess rich text from what the listing holds.
+    if (watched == m_table->viewport() && event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const QModelIndex index = m_table->indexAt(help->pos());
+        const QString tip = plainToolTip(index.data(Qt::ToolTipRole).toString());
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, m_table->viewport(),
+                               m_table->visualRect(index));
+        }
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}

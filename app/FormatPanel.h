@@ -1,0 +1,42 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class FormatTableModel;
+class QTableView;
+
+/// The format table and the choice of what to fetch: the listed formats with their ticks
+/// (Space ticks the current row), sorted by a click on the code or codec header.
+class FormatPanel final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FormatPanel)
+
+public:
+    /// `model` belongs to the session and outlives the panel.
+    explicit FormatPanel(FormatTableModel *model, QWidget *parent = nullptr);
+
+    /// Sorts by `column` as a click on its header does: decreasing, then the other way.
+    void sortBy(int column);
+    /// Empties the table and forgets its order.
+    void clearList();
+    /// Fits the columns to what is listed.
+    void fitColumns();
+    QList<int> columnWidths() const;
+    void setColumnWidths(const QList<int> &widths);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void sortTable(int section, Qt::SortOrder order);
+
+    FormatTableModel *m_model = nullptr;
+    QTableView *m_table = nullptr;
+    // The column and order that the table is sorted by; -1: never sorted.
+    int m_sortedSection = -1;
+    Qt::SortOrder m_sortedOrder = Qt::DescendingOrder;
+};
