@@ -4,7 +4,6 @@
 
 #include <limits>
 
-#include <QAbstractAnimation>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -18,10 +17,10 @@
 #include <QUrl>
 
 #include "app/DesktopNotification.h"
+#include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
 #include "app/KeyPosition.h"
 #include "app/MessageLine.h"
-#include "app/ProgressReadout.h"
 #include "catalogue/FormatTableModel.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
@@ -32,7 +31,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int audioDownloadTag = 3;
-constexpr int progressBarMaximum = 1000;
 
 QString defaultFolderChooser(QWidget *parent, const QString &start)
 {
@@ -77,7 +75,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
 {
     m_ui->setupUi(this);
     createFormatPanel();
-    m_readout = new ProgressReadout(m_ui->progressBar, m_ui->progressDetailsLabel, this);
+    createDownloadPanel();
     connectActions();
     connectSession();
     viewDidLoad();
@@ -93,13 +91,11 @@ void ViewController::connectActions()
             getFormatButton();
         }
     });
-    for (QPushButton *button : {m_ui->downloadButton, m_ui->downloadAudioButton}) {
-        connect(button, &QPushButton::clicked, this,
-                [this, button] { downloadButton(button->property("tag").toInt()); });
-    }
-    connect(m_ui->cancelDownloadButton, &QPushButton::clicked, this,
+    connect(m_downloadPanel, &DownloadPanel::downloadRequested, this,
+            &ViewController::downloadButton);
+    connect(m_downloadPanel, &DownloadPanel::cancelRequested, this,
             &ViewController::cancelDownload);
-    connect(m_ui->mergeCheckBox, &QCheckBox::toggled, this,
+    connect(m_downloadPanel, &DownloadPanel::mergeToggled, this,
             [this](bool merge) { m_settings.setMergeVideoAndAudio(merge); });
     connect(m_ui->clearListAction, &QAction::triggered, m_formatPanel, &FormatPanel::clearList);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
@@ -133,9 +129,10 @@ void ViewController::connectSession()
     connect(m_session, &Session::ended, this, &ViewController::workEnded);
     connect(m_session, &Session::messageChanged, this, &ViewController::setMessage);
     connect(m_session, &Session::formatsListed, this, &ViewController::showFormats);
-    connect(m_session, &Session::progressChanged, m_readout, &ProgressReadout::show);
+    connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
     connect(m_session, &Session::downloadFinished, this, &ViewController::downloadFinished);
-    connect(m_session, &Session::transferProgressChanged, this, &ViewController::showTransfer);
+    connect(m_session, &Session::transferProgressChanged, m_downloadPanel,
+            &DownloadPanel::showTransfer);
 }
 
 void ViewController::viewDidLoad()
@@ -148,9 +145,8 @@ void ViewController::viewDidLoad()
     restoreLayout();
 
     setMessage(QString());
-    m_ui->progressBar->setValue(0);
     m_ui->urlYoutube->setFocus();
-    m_ui->mergeCheckBox->setChecked(m_settings.mergeVideoAndAudio());
+    m_downloadPanel->setMergeVideoAndAudio(m_settings.mergeVideoAndAudio());
     if (m_settings.seedIfAbsent()) {
         printDiagnostic(u"Les paramètres n'existent pas"_s);
     }
@@ -166,7 +162,12 @@ void ViewController::createFormatPanel()
     m_formatPanel = new FormatPanel(m_model, this);
     m_ui->mainLayout->insertWidget(1, m_formatPanel, 1);
     setTabOrder(m_ui->getFormatButton, m_formatPanel);
-    setTabOrder(m_formatPanel, m_ui->downloadButton);
+}
+
+void ViewController::createDownloadPanel()
+{
+    m_downloadPanel = new DownloadPanel(this);
+    m_ui->mainLayout->addWidget(m_downloadPanel);
 }
 
 void ViewController::showKeysInMenus()
@@ -274,16 +275,17 @@ void ViewController::workStarted(Session::Work work)
 {
     switch (work) {
     case Session::Work::Listing:
-        setBusy(true);
+        m_downloadPanel->setBusy(true);
+        updateControls();
         return;
     case Session::Work::Download:
-        m_readout->reset();
+        m_downloadPanel->resetProgress();
         m_endLabel->setMessage(QString());
         m_openFolderButton->hide();
         setIsRunning(true);
         return;
     case Session::Work::Installation:
-        m_ui->progressBar->setValue(0);
+        m_downloadPanel->resetProgress();
         updateControls();
         return;
     }
@@ -293,31 +295,18 @@ void ViewController::workEnded(Session::Work work)
 {
     switch (work) {
     case Session::Work::Listing:
-        setBusy(false);
+        m_downloadPanel->setBusy(false);
+        updateControls();
         return;
     case Session::Work::Download:
         setIsRunning(false);
-        m_readout->reset();
+        m_downloadPanel->resetProgress();
         return;
     case Session::Work::Installation:
-        m_ui->progressBar->setValue(0);
+        m_downloadPanel->resetProgress();
         updateControls();
         return;
     }
-}
-
-void ViewController::setBusy(bool busy)
-{
-    // A busy bar while formats are listed; the download's own range otherwise.
-    m_ui->progressBar->setRange(0, busy ? 0 : progressBarMaximum);
-    if (!busy) {
-        // The style animates a busy bar, and stops only once the bar has painted some
-        // progress: until then it would repaint sixty times a second for nothing. Its
-        // animations are the bar's children; deleted, they stop.
-        qDeleteAll(
-            m_ui->progressBar->findChildren<QAbstractAnimation *>(Qt::FindDirectChildrenOnly));
-    }
-    updateControls();
 }
 
 void ViewController::downloadButton(int tag)
@@ -341,14 +330,6 @@ void ViewController::updateDownloader()
 void ViewController::installJavaScriptRuntime()
 {
     m_session->installJavaScriptRuntime();
-}
-
-void ViewController::showTransfer(qint64 received, qint64 total)
-{
-    if (total > 0) {
-        m_ui->progressBar->setValue(
-            static_cast<int>(received * m_ui->progressBar->maximum() / total));
-    }
 }
 
 void ViewController::downloadFinished(const QStringList &files, const QString &folder)
@@ -466,10 +447,9 @@ void ViewController::closeEvent(QCloseEvent *event)
 void ViewController::updateControls()
 {
     m_ui->getFormatButton->setEnabled(m_session->canList());
-    m_ui->downloadButton->setEnabled(m_session->canDownload(DownloadMode::Plain));
-    m_ui->downloadAudioButton->setEnabled(m_session->canDownload(DownloadMode::Audio));
-    m_ui->mergeCheckBox->setEnabled(ffmpegPath().has_value());
-    m_ui->cancelDownloadButton->setEnabled(m_session->isBusy());
+    m_downloadPanel->setAllowed({m_session->canDownload(DownloadMode::Plain),
+                                 m_session->canDownload(DownloadMode::Audio), m_session->isBusy(),
+                                 ffmpegPath().has_value()});
     m_ui->updateDownloaderAction->setEnabled(m_session->canInstall());
     m_ui->revertDownloaderAction->setEnabled(m_session->canRevertDownloader());
     m_ui->installJavaScriptAction->setEnabled(m_session->canInstall());
@@ -477,5 +457,5 @@ void ViewController::updateControls()
 
 void ViewController::setMessage(const QString &message, const QString &detail)
 {
-    m_ui->messageTextField->setMessage(message, detail);
+    m_downloadPanel->setMessage(message, detail);
 }

@@ -14,10 +14,10 @@
 #include "settings/Settings.h"
 #include "tools/ToolSet.h"
 
+class DownloadPanel;
 class FormatPanel;
 class FormatTableModel;
 class MessageLine;
-class ProgressReadout;
 class QPushButton;
 class QSettings;
 class preferenceViewController;
@@ -94,6 +94,7 @@ private:
     void connectSession();
     void viewDidLoad();
     void createFormatPanel();
+    void createDownloadPanel();
     void showKeysInMenus();
     void addStatusBarWidgets();
     void restoreLayout();
@@ -102,9 +103,7 @@ private:
     void workStarted(Session::Work work);
     void workEnded(Session::Work work);
     void showFormats();
-    void showTransfer(qint64 received, qint64 total);
     void downloadFinished(const QStringList &files, const QString &folder);
-    void setBusy(bool busy);
     void showDownloaderVersion();
     void updateControls();
     void setMessage(const QString &message, const QString &detail = {});
@@ -116,7 +115,7 @@ private:
     Session *m_session = nullptr;
     FormatTableModel *m_model = nullptr;
     FormatPanel *m_formatPanel = nullptr;
-    ProgressReadout *m_readout = nullptr;
+    DownloadPanel *m_downloadPanel = nullptr;
     MessageLine *m_versionLabel = nullptr;
     MessageLine *m_adviceLabel = nullptr;
     MessageLine *m_endLabel = nullptr;
