@@ -2,9 +2,6 @@
 // SPDX-License-Identifier: MIT
 #include "app/ViewController.h"
 
-#include <limits>
-
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -13,9 +10,11 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QVBoxLayout>
 #include <QSettings>
 #include <QUrl>
 
+#include "app/AddressBar.h"
 #include "app/DesktopNotification.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
@@ -74,8 +73,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_goingBackConfirmation(defaultGoingBackConfirmation)
 {
     m_ui->setupUi(this);
-    createFormatPanel();
-    createDownloadPanel();
+    createCentralWidget();
     connectActions();
     connectSession();
     viewDidLoad();
@@ -85,12 +83,7 @@ ViewController::~ViewController() = default;
 
 void ViewController::connectActions()
 {
-    connect(m_ui->getFormatButton, &QPushButton::clicked, this, &ViewController::getFormatButton);
-    connect(m_ui->urlYoutube, &QLineEdit::returnPressed, this, [this] {
-        if (m_ui->getFormatButton->isEnabled()) {
-            getFormatButton();
-        }
-    });
+    connect(m_addressBar, &AddressBar::formatsRequested, this, &ViewController::getFormatButton);
     connect(m_downloadPanel, &DownloadPanel::downloadRequested, this,
             &ViewController::downloadButton);
     connect(m_downloadPanel, &DownloadPanel::cancelRequested, this,
@@ -137,15 +130,12 @@ void ViewController::connectSession()
 
 void ViewController::viewDidLoad()
 {
-    // A pasted address is never cut short: it reaches the downloader whole, or the shell
-    // refuses a command line beyond the system's limit and the window says so.
-    m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
     showKeysInMenus();
     addStatusBarWidgets();
     restoreLayout();
 
     setMessage(QString());
-    m_ui->urlYoutube->setFocus();
+    m_addressBar->setFocus();
     m_downloadPanel->setMergeVideoAndAudio(m_settings.mergeVideoAndAudio());
     if (m_settings.seedIfAbsent()) {
         printDiagnostic(u"Les paramètres n'existent pas"_s);
@@ -157,17 +147,18 @@ void ViewController::viewDidLoad()
     updateControls();
 }
 
-void ViewController::createFormatPanel()
+void ViewController::createCentralWidget()
 {
-    m_formatPanel = new FormatPanel(m_model, this);
-    m_ui->mainLayout->insertWidget(1, m_formatPanel, 1);
-    setTabOrder(m_ui->getFormatButton, m_formatPanel);
-}
-
-void ViewController::createDownloadPanel()
-{
-    m_downloadPanel = new DownloadPanel(this);
-    m_ui->mainLayout->addWidget(m_downloadPanel);
+    // Created in the order that Tab goes through them.
+    auto *central = new QWidget(this);
+    m_addressBar = new AddressBar(central);
+    m_formatPanel = new FormatPanel(m_model, central);
+    m_downloadPanel = new DownloadPanel(central);
+    auto *layout = new QVBoxLayout(central);
+    layout->addWidget(m_addressBar);
+    layout->addWidget(m_formatPanel, 1);
+    layout->addWidget(m_downloadPanel);
+    setCentralWidget(central);
 }
 
 void ViewController::showKeysInMenus()
@@ -250,7 +241,7 @@ void ViewController::setQueryTimeout(std::chrono::milliseconds timeout)
 
 void ViewController::setAddress(const QString &address)
 {
-    m_ui->urlYoutube->setText(address);
+    m_addressBar->setAddress(address);
 }
 
 void ViewController::setReleaseSources(const ReleaseSources &sources)
@@ -260,7 +251,7 @@ void ViewController::setReleaseSources(const ReleaseSources &sources)
 
 void ViewController::getFormatButton()
 {
-    m_session->queryFormats(m_ui->urlYoutube->text());
+    m_session->queryFormats(m_addressBar->address());
 }
 
 void ViewController::showFormats()
@@ -312,7 +303,7 @@ void ViewController::workEnded(Session::Work work)
 void ViewController::downloadButton(int tag)
 {
     m_session->download(tag == audioDownloadTag ? DownloadMode::Audio : DownloadMode::Plain,
-                        m_ui->urlYoutube->text(),
+                        m_addressBar->address(),
                         [this](const QString &start) { return m_folderChooser(this, start); });
 }
 
@@ -446,7 +437,7 @@ void ViewController::closeEvent(QCloseEvent *event)
 
 void ViewController::updateControls()
 {
-    m_ui->getFormatButton->setEnabled(m_session->canList());
+    m_addressBar->setListingEnabled(m_session->canList());
     m_downloadPanel->setAllowed({m_session->canDownload(DownloadMode::Plain),
                                  m_session->canDownload(DownloadMode::Audio), m_session->isBusy(),
                                  ffmpegPath().has_value()});

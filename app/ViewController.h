@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 #include "tools/ToolSet.h"
 
+class AddressBar;
 class DownloadPanel;
 class FormatPanel;
 class FormatTableModel;
@@ -93,8 +94,7 @@ private:
     void connectActions();
     void connectSession();
     void viewDidLoad();
-    void createFormatPanel();
-    void createDownloadPanel();
+    void createCentralWidget();
     void showKeysInMenus();
     void addStatusBarWidgets();
     void restoreLayout();
@@ -114,6 +114,7 @@ private:
     ToolSet &m_tools;
     Session *m_session = nullptr;
     FormatTableModel *m_model = nullptr;
+    AddressBar *m_addressBar = nullptr;
     FormatPanel *m_formatPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;
     MessageLine *m_versionLabel = nullptr;
