@@ -3,7 +3,6 @@
 #include "app/ViewController.h"
 
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -12,14 +11,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QSettings>
-#include <QUrl>
 
 #include "app/AddressBar.h"
 #include "app/DesktopNotification.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
 #include "app/KeyPosition.h"
-#include "app/MessageLine.h"
+#include "app/StatusReadouts.h"
+#include "app/ToolsMenu.h"
 #include "catalogue/FormatTableModel.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
@@ -74,6 +73,8 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
 {
     m_ui->setupUi(this);
     createCentralWidget();
+    createToolsMenu();
+    createStatusBar();
     connectActions();
     connectSession();
     viewDidLoad();
@@ -103,11 +104,9 @@ void ViewController::connectActions()
         connect(action, &QAction::triggered, m_formatPanel,
                 [this, column] { m_formatPanel->sortBy(column); });
     }
-    connect(m_ui->updateDownloaderAction, &QAction::triggered, this,
-            &ViewController::updateDownloader);
-    connect(m_ui->revertDownloaderAction, &QAction::triggered, m_session,
-            &Session::revertDownloader);
-    connect(m_ui->installJavaScriptAction, &QAction::triggered, this,
+    connect(m_toolsMenu, &ToolsMenu::updateRequested, this, &ViewController::updateDownloader);
+    connect(m_toolsMenu, &ToolsMenu::revertRequested, m_session, &Session::revertDownloader);
+    connect(m_toolsMenu, &ToolsMenu::javaScriptRuntimeRequested, this,
             &ViewController::installJavaScriptRuntime);
     connect(this, &ViewController::isRunningChanged, this, &ViewController::updateControls);
     connect(&m_tools, &ToolSet::downloaderChanged, this, &ViewController::showDownloaderVersion);
@@ -131,7 +130,6 @@ void ViewController::connectSession()
 void ViewController::viewDidLoad()
 {
     showKeysInMenus();
-    addStatusBarWidgets();
     restoreLayout();
 
     setMessage(QString());
@@ -181,27 +179,16 @@ void ViewController::showKeysInMenus()
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
 }
 
-void ViewController::addStatusBarWidgets()
+void ViewController::createToolsMenu()
 {
-    // Said at the end of a download, with a way to the folder.
-    m_endLabel = new MessageLine(this);
-    m_endLabel->setObjectName(u"downloadEndLabel"_s);
-    m_openFolderButton = new QPushButton(tr("Ouvrir le do&ssier"), this);
-    m_openFolderButton->setObjectName(u"openFolderButton"_s);
-    m_openFolderButton->hide();
-    connect(m_openFolderButton, &QPushButton::clicked, this,
-            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_downloadFolder)); });
-    statusBar()->addWidget(m_endLabel, 1);
-    statusBar()->addWidget(m_openFolderButton);
-    m_adviceLabel = new MessageLine(this);
-    m_adviceLabel->setObjectName(u"downloaderAdviceLabel"_s);
-    m_versionLabel = new MessageLine(this);
-    m_versionLabel->setObjectName(u"downloaderVersionLabel"_s);
-    for (MessageLine *label : {m_adviceLabel, m_versionLabel}) {
-        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    }
-    statusBar()->addWidget(m_adviceLabel, 1);
-    statusBar()->addPermanentWidget(m_versionLabel);
+    m_toolsMenu = new ToolsMenu(this);
+    menuBar()->addMenu(m_toolsMenu);
+}
+
+void ViewController::createStatusBar()
+{
+    m_statusReadouts = new StatusReadouts(this);
+    statusBar()->addWidget(m_statusReadouts, 1);
     showDownloaderVersion();
 }
 
@@ -271,8 +258,7 @@ void ViewController::workStarted(Session::Work work)
         return;
     case Session::Work::Download:
         m_downloadPanel->resetProgress();
-        m_endLabel->setMessage(QString());
-        m_openFolderButton->hide();
+        m_statusReadouts->clearDownloadEnd();
         setIsRunning(true);
         return;
     case Session::Work::Installation:
@@ -330,9 +316,7 @@ void ViewController::downloadFinished(const QStringList &files, const QString &f
     const QString body = (files.size() <= 1 ? tr("%1 fichier dans %2") : tr("%1 fichiers dans %2"))
                              .arg(files.size())
                              .arg(QDir::toNativeSeparators(folder));
-    m_downloadFolder = folder;
-    m_endLabel->setMessage(summary + u" : "_s + body, files.join(u'\n'));
-    m_openFolderButton->show();
+    m_statusReadouts->showDownloadEnd(summary + u" : "_s + body, files.join(u'\n'), folder);
     if (!isActiveWindow()) {
         notifyDesktop(summary, body);
     }
@@ -340,10 +324,10 @@ void ViewController::downloadFinished(const QStringList &files, const QString &f
 
 void ViewController::showDownloaderVersion()
 {
-    m_versionLabel->setMessage(m_tools.description(),
-                               youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath()
-                                               : QString());
-    m_adviceLabel->setMessage(m_tools.advice());
+    m_statusReadouts->showDownloader(
+        m_tools.description(),
+        youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath() : QString(),
+        m_tools.advice());
     updateControls();
 }
 
@@ -441,9 +425,7 @@ void ViewController::updateControls()
     m_downloadPanel->setAllowed({m_session->canDownload(DownloadMode::Plain),
                                  m_session->canDownload(DownloadMode::Audio), m_session->isBusy(),
                                  ffmpegPath().has_value()});
-    m_ui->updateDownloaderAction->setEnabled(m_session->canInstall());
-    m_ui->revertDownloaderAction->setEnabled(m_session->canRevertDownloader());
-    m_ui->installJavaScriptAction->setEnabled(m_session->canInstall());
+    m_toolsMenu->setAllowed({m_session->canInstall(), m_session->canRevertDownloader()});
 }
 
 void ViewController::setMessage(const QString &message, const QString &detail)

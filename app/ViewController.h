@@ -18,8 +18,8 @@ class AddressBar;
 class DownloadPanel;
 class FormatPanel;
 class FormatTableModel;
-class MessageLine;
-class QPushButton;
+class StatusReadouts;
+class ToolsMenu;
 class QSettings;
 class preferenceViewController;
 struct ReleaseSources;
@@ -95,8 +95,9 @@ private:
     void connectSession();
     void viewDidLoad();
     void createCentralWidget();
+    void createToolsMenu();
+    void createStatusBar();
     void showKeysInMenus();
-    void addStatusBarWidgets();
     void restoreLayout();
     void saveLayout();
 
@@ -117,11 +118,8 @@ private:
     AddressBar *m_addressBar = nullptr;
     FormatPanel *m_formatPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;
-    MessageLine *m_versionLabel = nullptr;
-    MessageLine *m_adviceLabel = nullptr;
-    MessageLine *m_endLabel = nullptr;
-    QPushButton *m_openFolderButton = nullptr;
-    QString m_downloadFolder;
+    ToolsMenu *m_toolsMenu = nullptr;
+    StatusReadouts *m_statusReadouts = nullptr;
     QPointer<preferenceViewController> m_preferences;
     FolderChooser m_folderChooser;
     QuitConfirmation m_quitConfirmation;

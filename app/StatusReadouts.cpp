@@ -1,0 +1,58 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "app/StatusReadouts.h"
+
+#include <QDesktopServices>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QUrl>
+
+#include "app/MessageLine.h"
+
+using namespace Qt::StringLiterals;
+
+StatusReadouts::StatusReadouts(QWidget *parent)
+    : QWidget(parent)
+    , m_endLabel(new MessageLine(this))
+    , m_openFolderButton(new QPushButton(tr("Ouvrir le do&ssier"), this))
+    , m_adviceLabel(new MessageLine(this))
+    , m_versionLabel(new MessageLine(this))
+{
+    m_endLabel->setObjectName(u"downloadEndLabel"_s);
+    m_openFolderButton->setObjectName(u"openFolderButton"_s);
+    m_openFolderButton->hide();
+    connect(m_openFolderButton, &QPushButton::clicked, this,
+            [this] { QDesktopServices::openUrl(QUrl::fromLocalFile(m_folder)); });
+    m_adviceLabel->setObjectName(u"downloaderAdviceLabel"_s);
+    m_versionLabel->setObjectName(u"downloaderVersionLabel"_s);
+    for (MessageLine *label : {m_adviceLabel, m_versionLabel}) {
+        label->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    }
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins({});
+    layout->addWidget(m_endLabel, 1);
+    layout->addWidget(m_openFolderButton);
+    layout->addWidget(m_adviceLabel, 1);
+    layout->addWidget(m_versionLabel);
+}
+
+void StatusReadouts::showDownloadEnd(const QString &message, const QString &detail,
+                                     const QString &folder)
+{
+    m_folder = folder;
+    m_endLabel->setMessage(message, detail);
+    m_openFolderButton->show();
+}
+
+void StatusReadouts::clearDownloadEnd()
+{
+    m_endLabel->setMessage(QString());
+    m_openFolderButton->hide();
+}
+
+void StatusReadouts::showDownloader(const QString &description, const QString &detail,
+                                    const QString &advice)
+{
+    m_versionLabel->setMessage(description, detail);
+    m_adviceLabel->setMessage(advice);
+}
