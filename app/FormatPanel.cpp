@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "app/FormatPanel.h"
 
+#include <optional>
+
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -9,7 +11,9 @@
 #include <QToolTip>
 #include <QVBoxLayout>
 
+#include "app/KeyPosition.h"
 #include "catalogue/FormatTableModel.h"
+#include "tools/Logging.h"
 #include "tools/PlainText.h"
 
 using namespace Qt::StringLiterals;
@@ -98,6 +102,37 @@ void FormatPanel::setColumnWidths(const QList<int> &widths)
          ++column) {
         m_table->setColumnWidth(column, widths.at(column));
     }
+}
+
+bool FormatPanel::keyCommand(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
+                             quint32 nativeVirtualKey)
+{
+    // Qt reports the Mac Command key as Control, so this is Command+Shift there.
+    if (!modifiers.testFlag(Qt::ControlModifier) || !modifiers.testFlag(Qt::ShiftModifier)) {
+        return false;
+    }
+    const std::optional<int> position = KeyPosition::fromNative(nativeScanCode, nativeVirtualKey);
+#ifdef Q_OS_MACOS
+    const quint32 nativeCode = nativeVirtualKey;
+#else
+    const quint32 nativeCode = nativeScanCode;
+#endif
+    printDiagnostic(QString::number(position.value_or(static_cast<int>(nativeCode))));
+
+    switch (position.value_or(-1)) {
+    case KeyPosition::clearAll:
+        m_model->clearAll();
+        break;
+    case KeyPosition::invertAll:
+        m_model->invertAll();
+        break;
+    case KeyPosition::tickAll:
+        m_model->tickAll();
+        break;
+    default:
+        break;
+    }
+    return true;
 }
 
 bool FormatPanel::eventFilter(QObject *watched, QEvent *event)

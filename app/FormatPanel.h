@@ -27,6 +27,10 @@ public:
     void fitColumns();
     QList<int> columnWidths() const;
     void setColumnWidths(const QList<int> &widths);
+    /// A key command: Command (Ctrl elsewhere) + Shift and a key position of KeyPosition.
+    /// Returns whether the event was one of the commands' shape (and so is consumed).
+    bool keyCommand(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
+                    quint32 nativeVirtualKey);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

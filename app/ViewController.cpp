@@ -4,25 +4,22 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QMessageBox>
 #include <QPushButton>
-#include <QVBoxLayout>
 #include <QSettings>
+#include <QVBoxLayout>
 
 #include "app/AddressBar.h"
 #include "app/DesktopNotification.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
-#include "app/KeyPosition.h"
 #include "app/StatusReadouts.h"
 #include "app/ToolsMenu.h"
+#include "app/UserQuestions.h"
 #include "catalogue/FormatTableModel.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
-#include "tools/PlainText.h"
 #include "ui_ViewController.h"
 
 using namespace Qt::StringLiterals;
@@ -30,33 +27,6 @@ using namespace Qt::StringLiterals;
 namespace {
 constexpr int audioDownloadTag = 3;
 
-QString defaultFolderChooser(QWidget *parent, const QString &start)
-{
-    return QFileDialog::getExistingDirectory(
-        parent, ViewController::tr("Définissez un dossier pour importer les vidéo"), start,
-        QFileDialog::ShowDirsOnly);
-}
-
-bool defaultQuitConfirmation(QWidget *parent)
-{
-    return QMessageBox::question(parent, ViewController::tr("Quitter Quorvel"),
-                                 ViewController::tr("Un téléchargement est en cours. "
-                                                    "L'arrêter et quitter ?"))
-        == QMessageBox::Yes;
-}
-
-bool defaultGoingBackConfirmation(QWidget *parent, const QString &installed, const QString &offered)
-{
-    // The versions are what the downloaders answered: shown as plain text, never as markup.
-    QMessageBox question(QMessageBox::Question, ViewController::tr("Changer de canal"),
-                         ViewController::tr("La version %1 de ce canal est plus ancienne que le "
-                                            "téléchargeur actuel (%2). L'installer quand même ?")
-                             .arg(shownText(offered), shownText(installed)),
-                         QMessageBox::Yes | QMessageBox::No, parent);
-    question.setTextFormat(Qt::PlainText);
-    question.setDefaultButton(QMessageBox::No);
-    return question.exec() == QMessageBox::Yes;
-}
 } // namespace
 
 ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent)
@@ -67,9 +37,9 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_tools(tools)
     , m_session(new Session(store, tools, this))
     , m_model(m_session->formats())
-    , m_folderChooser(defaultFolderChooser)
-    , m_quitConfirmation(defaultQuitConfirmation)
-    , m_goingBackConfirmation(defaultGoingBackConfirmation)
+    , m_folderChooser(askForFolder)
+    , m_quitConfirmation(confirmQuit)
+    , m_goingBackConfirmation(confirmGoingBack)
 {
     m_ui->setupUi(this);
     createCentralWidget();
@@ -117,8 +87,10 @@ void ViewController::connectSession()
     m_session->setGoingBackConfirmation([this](const QString &installed, const QString &offered) {
         return m_goingBackConfirmation(this, installed, offered);
     });
-    connect(m_session, &Session::started, this, &ViewController::workStarted);
-    connect(m_session, &Session::ended, this, &ViewController::workEnded);
+    connect(m_session, &Session::started, this,
+            [this](Session::Work work) { showWork(work, true); });
+    connect(m_session, &Session::ended, this,
+            [this](Session::Work work) { showWork(work, false); });
     connect(m_session, &Session::messageChanged, this, &ViewController::setMessage);
     connect(m_session, &Session::formatsListed, this, &ViewController::showFormats);
     connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
@@ -249,41 +221,22 @@ void ViewController::showFormats()
     }
 }
 
-void ViewController::workStarted(Session::Work work)
+void ViewController::showWork(Session::Work work, bool running)
 {
-    switch (work) {
-    case Session::Work::Listing:
-        m_downloadPanel->setBusy(true);
-        updateControls();
-        return;
-    case Session::Work::Download:
+    // A busy bar while formats are listed; the bar back to 0 around a download or an
+    // installation, and the end of the last download no longer shown once the next starts.
+    if (work == Session::Work::Listing) {
+        m_downloadPanel->setBusy(running);
+    } else {
         m_downloadPanel->resetProgress();
-        m_statusReadouts->clearDownloadEnd();
-        setIsRunning(true);
-        return;
-    case Session::Work::Installation:
-        m_downloadPanel->resetProgress();
-        updateControls();
-        return;
     }
-}
-
-void ViewController::workEnded(Session::Work work)
-{
-    switch (work) {
-    case Session::Work::Listing:
-        m_downloadPanel->setBusy(false);
-        updateControls();
-        return;
-    case Session::Work::Download:
-        setIsRunning(false);
-        m_downloadPanel->resetProgress();
-        return;
-    case Session::Work::Installation:
-        m_downloadPanel->resetProgress();
-        updateControls();
-        return;
+    if (work == Session::Work::Download) {
+        if (running) {
+            m_statusReadouts->clearDownloadEnd();
+        }
+        setIsRunning(running);
     }
+    updateControls();
 }
 
 void ViewController::downloadButton(int tag)
@@ -364,32 +317,7 @@ void ViewController::quitWithoutAsking()
 bool ViewController::keyDown(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
                              quint32 nativeVirtualKey)
 {
-    // Qt reports the Mac Command key as Control, so this is Command+Shift there.
-    if (!modifiers.testFlag(Qt::ControlModifier) || !modifiers.testFlag(Qt::ShiftModifier)) {
-        return false;
-    }
-    const std::optional<int> position = KeyPosition::fromNative(nativeScanCode, nativeVirtualKey);
-#ifdef Q_OS_MACOS
-    const quint32 nativeCode = nativeVirtualKey;
-#else
-    const quint32 nativeCode = nativeScanCode;
-#endif
-    printDiagnostic(QString::number(position.value_or(static_cast<int>(nativeCode))));
-
-    switch (position.value_or(-1)) {
-    case KeyPosition::clearAll:
-        m_model->clearAll();
-        break;
-    case KeyPosition::invertAll:
-        m_model->invertAll();
-        break;
-    case KeyPosition::tickAll:
-        m_model->tickAll();
-        break;
-    default:
-        break;
-    }
-    return true;
+    return m_formatPanel->keyCommand(modifiers, nativeScanCode, nativeVirtualKey);
 }
 
 void ViewController::keyPressEvent(QKeyEvent *event)

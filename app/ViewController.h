@@ -101,8 +101,7 @@ private:
     void restoreLayout();
     void saveLayout();
 
-    void workStarted(Session::Work work);
-    void workEnded(Session::Work work);
+    void showWork(Session::Work work, bool running);
     void showFormats();
     void downloadFinished(const QStringList &files, const QString &folder);
     void showDownloaderVersion();
