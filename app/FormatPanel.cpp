@@ -3,7 +3,9 @@
 #include "app/FormatPanel.h"
 
 #include <optional>
+#include <tuple>
 
+#include <QAction>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QKeyEvent>
@@ -47,6 +49,57 @@ FormatPanel::FormatPanel(FormatTableModel *model, QWidget *parent)
     // A long cell's tooltip as plain text (eventFilter()).
     m_table->viewport()->installEventFilter(this);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &FormatPanel::sortTable);
+    createActions();
+}
+
+void FormatPanel::createActions()
+{
+    // The menu shows the keyboard commands' keys; the keys themselves are handled by
+    // position in keyCommand(), so these shortcuts stay inactive outside the menu.
+    const QList<std::tuple<QString, QString, Qt::Key, void (FormatTableModel::*)()>> commands = {
+        {u"tickAllAction"_s, tr("&Tout cocher"), Qt::Key_Q, &FormatTableModel::tickAll},
+        {u"clearAllAction"_s, tr("Tout &décocher"), Qt::Key_D, &FormatTableModel::clearAll},
+        {u"invertAllAction"_s, tr("&Inverser les coches"), Qt::Key_I, &FormatTableModel::invertAll},
+    };
+    for (const auto &[name, text, key, command] : commands) {
+        QAction *action = addEditAction(name, text);
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        connect(action, &QAction::triggered, m_model, command);
+    }
+    addSeparator();
+    // From the keyboard, as a click on the column's header does.
+    for (const auto &[name, text, column] :
+         {std::tuple {u"sortByCodeAction"_s, tr("Trier par &code"), FormatTableModel::FormatColumn},
+          std::tuple {u"sortByCodecAction"_s, tr("Trier par c&odec"),
+                      FormatTableModel::CodecColumn}}) {
+        connect(addEditAction(name, text), &QAction::triggered, this,
+                [this, column] { sortBy(column); });
+    }
+    addSeparator();
+    QAction *clear = addEditAction(u"clearListAction"_s, tr("&Effacer la liste"));
+    clear->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    connect(clear, &QAction::triggered, this, &FormatPanel::clearList);
+}
+
+QAction *FormatPanel::addEditAction(const QString &objectName, const QString &text)
+{
+    auto *action = new QAction(text, this);
+    action->setObjectName(objectName);
+    m_editActions << action;
+    return action;
+}
+
+void FormatPanel::addSeparator()
+{
+    auto *separator = new QAction(this);
+    separator->setSeparator(true);
+    m_editActions << separator;
+}
+
+QList<QAction *> FormatPanel::editActions() const
+{
+    return m_editActions;
 }
 
 void FormatPanel::sortBy(int column)

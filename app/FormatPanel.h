@@ -6,6 +6,7 @@
 #include <QWidget>
 
 class FormatTableModel;
+class QAction;
 class QTableView;
 
 /// The format table and the choice of what to fetch: the listed formats with their ticks
@@ -19,6 +20,8 @@ public:
     /// `model` belongs to the session and outlives the panel.
     explicit FormatPanel(FormatTableModel *model, QWidget *parent = nullptr);
 
+    /// The table's commands, for the window's edit menu; separators between their groups.
+    QList<QAction *> editActions() const;
     /// Sorts by `column` as a click on its header does: decreasing, then the other way.
     void sortBy(int column);
     /// Empties the table and forgets its order.
@@ -36,10 +39,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void createActions();
+    QAction *addEditAction(const QString &objectName, const QString &text);
+    void addSeparator();
     void sortTable(int section, Qt::SortOrder order);
 
     FormatTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;
+    QList<QAction *> m_editActions;
     // The column and order that the table is sorted by; -1: never sorted.
     int m_sortedSection = -1;
     Qt::SortOrder m_sortedOrder = Qt::DescendingOrder;

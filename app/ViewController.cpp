@@ -26,7 +26,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 constexpr int audioDownloadTag = 3;
-
 } // namespace
 
 ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent)
@@ -43,7 +42,7 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
 {
     m_ui->setupUi(this);
     createCentralWidget();
-    createToolsMenu();
+    createMenus();
     createStatusBar();
     connectActions();
     connectSession();
@@ -61,19 +60,8 @@ void ViewController::connectActions()
             &ViewController::cancelDownload);
     connect(m_downloadPanel, &DownloadPanel::mergeToggled, this,
             [this](bool merge) { m_settings.setMergeVideoAndAudio(merge); });
-    connect(m_ui->clearListAction, &QAction::triggered, m_formatPanel, &FormatPanel::clearList);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
-    connect(m_ui->tickAllAction, &QAction::triggered, m_model, &FormatTableModel::tickAll);
-    connect(m_ui->clearAllAction, &QAction::triggered, m_model, &FormatTableModel::clearAll);
-    connect(m_ui->invertAllAction, &QAction::triggered, m_model, &FormatTableModel::invertAll);
-    // From the keyboard, as a click on the column's header does.
-    for (const auto &[action, column] :
-         {std::pair {m_ui->sortByCodeAction, FormatTableModel::FormatColumn},
-          std::pair {m_ui->sortByCodecAction, FormatTableModel::CodecColumn}}) {
-        connect(action, &QAction::triggered, m_formatPanel,
-                [this, column] { m_formatPanel->sortBy(column); });
-    }
     connect(m_toolsMenu, &ToolsMenu::updateRequested, this, &ViewController::updateDownloader);
     connect(m_toolsMenu, &ToolsMenu::revertRequested, m_session, &Session::revertDownloader);
     connect(m_toolsMenu, &ToolsMenu::javaScriptRuntimeRequested, this,
@@ -101,7 +89,6 @@ void ViewController::connectSession()
 
 void ViewController::viewDidLoad()
 {
-    showKeysInMenus();
     restoreLayout();
 
     setMessage(QString());
@@ -131,30 +118,15 @@ void ViewController::createCentralWidget()
     setCentralWidget(central);
 }
 
-void ViewController::showKeysInMenus()
+void ViewController::createMenus()
 {
-    // The edit menu shows the keyboard commands' keys; the keys themselves are handled by
-    // position in keyDown(), so the menu's shortcuts stay inactive outside the menu.
-    const QList<std::pair<QAction *, Qt::Key>> commandKeys = {
-        {m_ui->tickAllAction, Qt::Key_Q},
-        {m_ui->clearAllAction, Qt::Key_D},
-        {m_ui->invertAllAction, Qt::Key_I},
-    };
-    for (const auto &[action, key] : commandKeys) {
-        action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
-        action->setShortcutContext(Qt::WidgetShortcut);
-    }
-    m_ui->clearListAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    m_ui->editMenu->addActions(m_formatPanel->editActions());
+    m_toolsMenu = new ToolsMenu(this);
+    menuBar()->addMenu(m_toolsMenu);
     // Linux and Windows have no standard key for the preferences: Ctrl+, as elsewhere.
     m_ui->preferencesAction->setShortcut(QKeySequence::keyBindings(QKeySequence::Preferences)
                                              .value(0, QKeySequence(Qt::CTRL | Qt::Key_Comma)));
     m_ui->quitAction->setShortcut(QKeySequence::Quit);
-}
-
-void ViewController::createToolsMenu()
-{
-    m_toolsMenu = new ToolsMenu(this);
-    menuBar()->addMenu(m_toolsMenu);
 }
 
 void ViewController::createStatusBar()

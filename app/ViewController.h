@@ -95,9 +95,8 @@ private:
     void connectSession();
     void viewDidLoad();
     void createCentralWidget();
-    void createToolsMenu();
+    void createMenus();
     void createStatusBar();
-    void showKeysInMenus();
     void restoreLayout();
     void saveLayout();
 
