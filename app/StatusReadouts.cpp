@@ -3,11 +3,15 @@
 #include "app/StatusReadouts.h"
 
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QUrl>
 
+#include "app/DesktopNotification.h"
 #include "app/MessageLine.h"
+#include "tools/ToolSet.h"
 
 using namespace Qt::StringLiterals;
 
@@ -36,12 +40,19 @@ StatusReadouts::StatusReadouts(QWidget *parent)
     layout->addWidget(m_versionLabel);
 }
 
-void StatusReadouts::showDownloadEnd(const QString &message, const QString &detail,
-                                     const QString &folder)
+void StatusReadouts::showDownloadEnd(const QStringList &files, const QString &folder)
 {
+    const QString summary = tr("Téléchargement terminé");
+    // French counts 0 and 1 in the singular.
+    const QString body = (files.size() <= 1 ? tr("%1 fichier dans %2") : tr("%1 fichiers dans %2"))
+                             .arg(files.size())
+                             .arg(QDir::toNativeSeparators(folder));
     m_folder = folder;
-    m_endLabel->setMessage(message, detail);
+    m_endLabel->setMessage(summary + u" : "_s + body, files.join(u'\n'));
     m_openFolderButton->show();
+    if (!isActiveWindow()) {
+        notifyDesktop(summary, body);
+    }
 }
 
 void StatusReadouts::clearDownloadEnd()
@@ -50,9 +61,10 @@ void StatusReadouts::clearDownloadEnd()
     m_openFolderButton->hide();
 }
 
-void StatusReadouts::showDownloader(const QString &description, const QString &detail,
-                                    const QString &advice)
+void StatusReadouts::showDownloader(const ToolSet &tools)
 {
-    m_versionLabel->setMessage(description, detail);
-    m_adviceLabel->setMessage(advice);
+    m_versionLabel->setMessage(tools.description(),
+                               youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath()
+                                               : QString());
+    m_adviceLabel->setMessage(tools.advice());
 }

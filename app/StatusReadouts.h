@@ -7,6 +7,7 @@
 
 class MessageLine;
 class QPushButton;
+class ToolSet;
 
 /// The status bar's readouts: how the last download ended, with a way to its folder, and
 /// which downloader runs, with what to do about it.
@@ -18,11 +19,11 @@ class StatusReadouts final : public QWidget
 public:
     explicit StatusReadouts(QWidget *parent = nullptr);
 
-    /// Offers to open `folder` beside the message.
-    void showDownloadEnd(const QString &message, const QString &detail, const QString &folder);
+    /// Says that a download ended well with `files` in `folder`, and offers to open it; the
+    /// desktop says it too when the window is not the active one.
+    void showDownloadEnd(const QStringList &files, const QString &folder);
     void clearDownloadEnd();
-    /// The detail is the downloader's file, for the tooltip.
-    void showDownloader(const QString &description, const QString &detail, const QString &advice);
+    void showDownloader(const ToolSet &tools);
 
 private:
     MessageLine *m_endLabel = nullptr;

@@ -3,15 +3,11 @@
 #include "app/ViewController.h"
 
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QKeyEvent>
-#include <QPushButton>
 #include <QSettings>
 #include <QVBoxLayout>
 
 #include "app/AddressBar.h"
-#include "app/DesktopNotification.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
 #include "app/StatusReadouts.h"
@@ -82,7 +78,8 @@ void ViewController::connectSession()
     connect(m_session, &Session::messageChanged, this, &ViewController::setMessage);
     connect(m_session, &Session::formatsListed, this, &ViewController::showFormats);
     connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
-    connect(m_session, &Session::downloadFinished, this, &ViewController::downloadFinished);
+    connect(m_session, &Session::downloadFinished, m_statusReadouts,
+            &StatusReadouts::showDownloadEnd);
     connect(m_session, &Session::transferProgressChanged, m_downloadPanel,
             &DownloadPanel::showTransfer);
 }
@@ -234,25 +231,9 @@ void ViewController::installJavaScriptRuntime()
     m_session->installJavaScriptRuntime();
 }
 
-void ViewController::downloadFinished(const QStringList &files, const QString &folder)
-{
-    const QString summary = tr("Téléchargement terminé");
-    // French counts 0 and 1 in the singular.
-    const QString body = (files.size() <= 1 ? tr("%1 fichier dans %2") : tr("%1 fichiers dans %2"))
-                             .arg(files.size())
-                             .arg(QDir::toNativeSeparators(folder));
-    m_statusReadouts->showDownloadEnd(summary + u" : "_s + body, files.join(u'\n'), folder);
-    if (!isActiveWindow()) {
-        notifyDesktop(summary, body);
-    }
-}
-
 void ViewController::showDownloaderVersion()
 {
-    m_statusReadouts->showDownloader(
-        m_tools.description(),
-        youtubeDLPath() ? QFileInfo(*youtubeDLPath()).canonicalFilePath() : QString(),
-        m_tools.advice());
+    m_statusReadouts->showDownloader(m_tools);
     updateControls();
 }
 
@@ -303,11 +284,9 @@ void ViewController::keyPressEvent(QKeyEvent *event)
 
 void ViewController::closeEvent(QCloseEvent *event)
 {
-    if (m_isRunning) {
-        if (m_askBeforeQuitting && !m_quitConfirmation(this)) {
-            event->ignore();
-            return;
-        }
+    if (m_isRunning && m_askBeforeQuitting && !m_quitConfirmation(this)) {
+        event->ignore();
+        return;
     }
     // No downloader keeps running behind a closed window, nor a listing that would hold up
     // the quit.

@@ -102,7 +102,6 @@ private:
 
     void showWork(Session::Work work, bool running);
     void showFormats();
-    void downloadFinished(const QStringList &files, const QString &folder);
     void showDownloaderVersion();
     void updateControls();
     void setMessage(const QString &message, const QString &detail = {});
