@@ -51,15 +51,14 @@ void DownloadPanel::showProgress(const DownloadProgress &progress)
     m_readout->show(progress);
 }
 
-void DownloadPanel::resetProgress()
+void DownloadPanel::showWork(Session::Work work, bool running)
 {
-    m_readout->reset();
-}
-
-void DownloadPanel::setBusy(bool busy)
-{
-    m_ui->progressBar->setRange(0, busy ? 0 : progressBarMaximum);
-    if (!busy) {
+    if (work != Session::Work::Listing) {
+        m_readout->reset();
+        return;
+    }
+    m_ui->progressBar->setRange(0, running ? 0 : progressBarMaximum);
+    if (!running) {
         // The style animates a busy bar, and stops only once the bar has painted some
         // progress: until then it would repaint sixty times a second for nothing. Its
         // animations are the bar's children; deleted, they stop.

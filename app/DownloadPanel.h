@@ -6,7 +6,8 @@
 
 #include <QWidget>
 
-struct DownloadProgress;
+#include "download/Session.h"
+
 class ProgressReadout;
 
 namespace Ui {
@@ -30,6 +31,9 @@ public:
         bool merge = false;
     };
 
+    /// The audio download button's tag (the plain one's is 0).
+    static constexpr int audioTag = 3;
+
     explicit DownloadPanel(QWidget *parent = nullptr);
     ~DownloadPanel() override;
 
@@ -37,15 +41,14 @@ public:
     void setMergeVideoAndAudio(bool merge);
     void setMessage(const QString &message, const QString &detail = {});
     void showProgress(const DownloadProgress &progress);
-    /// The bar back to 0, and nothing more of the last download shown.
-    void resetProgress();
-    /// A busy bar (formats being listed), or the bar's own range.
-    void setBusy(bool busy);
+    /// A busy bar while formats are listed; the bar back to 0 around a download or an
+    /// installation.
+    void showWork(Session::Work work, bool running);
     /// Of a tool being installed; `total` is -1 while unknown.
     void showTransfer(qint64 received, qint64 total);
 
 signals:
-    /// Tag 3 asks for an audio download; any other for a plain one.
+    /// audioTag asks for an audio download; any other tag for a plain one.
     void downloadRequested(int tag);
     void cancelRequested();
     void mergeToggled(bool merge);

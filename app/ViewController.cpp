@@ -20,10 +20,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-constexpr int audioDownloadTag = 3;
-} // namespace
-
 ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::ViewController>())
@@ -75,7 +71,7 @@ void ViewController::connectSession()
             [this](Session::Work work) { showWork(work, true); });
     connect(m_session, &Session::ended, this,
             [this](Session::Work work) { showWork(work, false); });
-    connect(m_session, &Session::messageChanged, this, &ViewController::setMessage);
+    connect(m_session, &Session::messageChanged, m_downloadPanel, &DownloadPanel::setMessage);
     connect(m_session, &Session::formatsListed, this, &ViewController::showFormats);
     connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
     connect(m_session, &Session::downloadFinished, m_statusReadouts,
@@ -87,8 +83,7 @@ void ViewController::connectSession()
 void ViewController::viewDidLoad()
 {
     restoreLayout();
-
-    setMessage(QString());
+    m_downloadPanel->setMessage(QString());
     m_addressBar->setFocus();
     m_downloadPanel->setMergeVideoAndAudio(m_settings.mergeVideoAndAudio());
     if (m_settings.seedIfAbsent()) {
@@ -96,7 +91,7 @@ void ViewController::viewDidLoad()
     }
     const QString missing = m_tools.missing(ToolSet::Need::DownloaderAndConverter);
     if (!missing.isEmpty()) {
-        setMessage(missing);
+        m_downloadPanel->setMessage(missing);
     }
     updateControls();
 }
@@ -192,14 +187,9 @@ void ViewController::showFormats()
 
 void ViewController::showWork(Session::Work work, bool running)
 {
-    // A busy bar while formats are listed; the bar back to 0 around a download or an
-    // installation, and the end of the last download no longer shown once the next starts.
-    if (work == Session::Work::Listing) {
-        m_downloadPanel->setBusy(running);
-    } else {
-        m_downloadPanel->resetProgress();
-    }
+    m_downloadPanel->showWork(work, running);
     if (work == Session::Work::Download) {
+        // The end of the last download is no longer shown once the next starts.
         if (running) {
             m_statusReadouts->clearDownloadEnd();
         }
@@ -210,7 +200,7 @@ void ViewController::showWork(Session::Work work, bool running)
 
 void ViewController::downloadButton(int tag)
 {
-    m_session->download(tag == audioDownloadTag ? DownloadMode::Audio : DownloadMode::Plain,
+    m_session->download(tag == DownloadPanel::audioTag ? DownloadMode::Audio : DownloadMode::Plain,
                         m_addressBar->address(),
                         [this](const QString &start) { return m_folderChooser(this, start); });
 }
@@ -305,9 +295,4 @@ void ViewController::updateControls()
                                  m_session->canDownload(DownloadMode::Audio), m_session->isBusy(),
                                  ffmpegPath().has_value()});
     m_toolsMenu->setAllowed({m_session->canInstall(), m_session->canRevertDownloader()});
-}
-
-void ViewController::setMessage(const QString &message, const QString &detail)
-{
-    m_downloadPanel->setMessage(message, detail);
 }

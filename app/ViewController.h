@@ -104,7 +104,6 @@ private:
     void showFormats();
     void showDownloaderVersion();
     void updateControls();
-    void setMessage(const QString &message, const QString &detail = {});
 
     std::unique_ptr<Ui::ViewController> m_ui;
     QSettings &m_store;
