@@ -13,7 +13,6 @@
 #include "app/StatusReadouts.h"
 #include "app/ToolsMenu.h"
 #include "app/UserQuestions.h"
-#include "catalogue/FormatTableModel.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
 #include "ui_ViewController.h"
@@ -27,7 +26,6 @@ ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent
     , m_settings(store)
     , m_tools(tools)
     , m_session(new Session(store, tools, this))
-    , m_model(m_session->formats())
     , m_folderChooser(askForFolder)
     , m_quitConfirmation(confirmQuit)
     , m_goingBackConfirmation(confirmGoingBack)
@@ -101,7 +99,7 @@ void ViewController::createCentralWidget()
     // Created in the order that Tab goes through them.
     auto *central = new QWidget(this);
     m_addressBar = new AddressBar(central);
-    m_formatPanel = new FormatPanel(m_model, central);
+    m_formatPanel = new FormatPanel(m_session->formats(), central);
     m_downloadPanel = new DownloadPanel(central);
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_addressBar);

@@ -6,7 +6,6 @@
 #include <functional>
 #include <memory>
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -17,10 +16,9 @@
 class AddressBar;
 class DownloadPanel;
 class FormatPanel;
-class FormatTableModel;
+class QSettings;
 class StatusReadouts;
 class ToolsMenu;
-class QSettings;
 class preferenceViewController;
 struct ReleaseSources;
 
@@ -28,9 +26,11 @@ namespace Ui {
 class ViewController;
 }
 
-/// The main window: the address, the format table, the download controls, the message line
-/// and the progress bar. It turns user actions into calls on the core objects and shows
-/// what they report.
+/// The main window, composed of its parts: the address (AddressBar), the format table
+/// (FormatPanel), the download controls with the message line and the progress
+/// (DownloadPanel), the tools menu (ToolsMenu) and the status bar's readouts
+/// (StatusReadouts). It forwards what the user asks to the session, and shows what the
+/// session reports.
 class ViewController final : public QMainWindow
 {
     Q_OBJECT
@@ -68,7 +68,8 @@ public:
 
     // The window's actions.
     void getFormatButton();
-    /// Tag 3 asks for an audio download; any other tag for a plain download.
+    /// Tag 3 (DownloadPanel::audioTag) asks for an audio download; any other tag for a plain
+    /// download.
     void downloadButton(int tag);
     void cancelDownload();
     void openPreferences();
@@ -91,12 +92,12 @@ protected:
 
 private:
     // Set-up, in the order the constructor runs it.
-    void connectActions();
-    void connectSession();
-    void viewDidLoad();
     void createCentralWidget();
     void createMenus();
     void createStatusBar();
+    void connectActions();
+    void connectSession();
+    void viewDidLoad();
     void restoreLayout();
     void saveLayout();
 
@@ -110,7 +111,6 @@ private:
     Settings m_settings;
     ToolSet &m_tools;
     Session *m_session = nullptr;
-    FormatTableModel *m_model = nullptr;
     AddressBar *m_addressBar = nullptr;
     FormatPanel *m_formatPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;
