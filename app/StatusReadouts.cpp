@@ -38,6 +38,9 @@ StatusReadouts::StatusReadouts(QWidget *parent)
     layout->addWidget(m_openFolderButton);
     layout->addWidget(m_adviceLabel, 1);
     layout->addWidget(m_versionLabel);
+    // As high with the button hidden as shown: the table above does not jump at a download's
+    // end.
+    setMinimumHeight(m_openFolderButton->sizeHint().height());
 }
 
 void StatusReadouts::showDownloadEnd(const QStringList &files, const QString &folder)

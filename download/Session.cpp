@@ -258,7 +258,7 @@ void Session::stop()
     if (m_downloading) {
         m_runner->stopAndWait();
     }
-    // Nor does a listing hold up the quit.
+    // A listing would hold up the quit.
     m_query->cancel();
 }
 
