@@ -6,33 +6,31 @@
 #include <functional>
 #include <memory>
 
-#include <QList>
 #include <QMainWindow>
 #include <QPointer>
 
-#include "catalogue/formatYoutube.h"
+#include "download/Session.h"
 #include "settings/Settings.h"
 #include "tools/ToolSet.h"
 
-class DownloadRunner;
-class FormatQuery;
-class FormatTableModel;
-class MessageLine;
-class ProgressReadout;
-class QPushButton;
-class ToolInstaller;
-struct ReleaseSources;
+class AddressBar;
+class DownloadPanel;
+class FormatPanel;
 class QSettings;
+class StatusReadouts;
+class ToolsMenu;
 class preferenceViewController;
-struct DownloadRequest;
+struct ReleaseSources;
 
 namespace Ui {
 class ViewController;
 }
 
-/// The main window: the address, the format table, the download controls, the message line
-/// and the progress bar. It turns user actions into calls on the core objects and shows
-/// what they report.
+/// The main window, composed of its parts: the address (AddressBar), the format table
+/// (FormatPanel), the download controls with the message line and the progress
+/// (DownloadPanel), the tools menu (ToolsMenu) and the status bar's readouts
+/// (StatusReadouts). It forwards what the user asks to the session, and shows what the
+/// session reports.
 class ViewController final : public QMainWindow
 {
     Q_OBJECT
@@ -70,7 +68,8 @@ public:
 
     // The window's actions.
     void getFormatButton();
-    /// Tag 3 asks for an audio download; any other tag for a plain download.
+    /// Tag 3 (DownloadPanel::audioTag) asks for an audio download; any other tag for a plain
+    /// download.
     void downloadButton(int tag);
     void cancelDownload();
     void openPreferences();
@@ -88,63 +87,38 @@ signals:
     void isRunningChanged(bool running);
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     // Set-up, in the order the constructor runs it.
+    void createCentralWidget();
+    void createMenus();
+    void createStatusBar();
     void connectActions();
-    void connectFormatQuery();
-    void connectDownloadRunner();
+    void connectSession();
     void viewDidLoad();
-    void wireTable();
-    void showKeysInMenus();
-    void addStatusBarWidgets();
     void restoreLayout();
     void saveLayout();
-    void connectToolInstaller();
 
-    /// Whether the tools and the address that an action needs are there; says what is
-    /// missing on the message line otherwise.
-    bool canRun(ToolSet::Need need, const QString &address);
-    void queryFormats();
-    void showFormats(const QList<formatYoutube> &formats, bool cut);
-    void showQueryFailure(const QString &message, const QString &detail);
-    void startDownload(const DownloadRequest &request);
-    void endDownload(const QString &message, const QString &detail = {});
-    void showTransfer(qint64 received, qint64 total);
-    void toolInstalled(const QString &path, const QString &version);
-    void resetDownloadDisplay();
-    void downloadFinished(const QStringList &files);
-    void sortTable(int section, Qt::SortOrder order);
-    void clearList();
-    void setBusy(bool busy);
+    void showWork(Session::Work work, bool running);
     void showDownloaderVersion();
     void updateControls();
-    void setMessage(const QString &message, const QString &detail = {});
 
     std::unique_ptr<Ui::ViewController> m_ui;
     QSettings &m_store;
     Settings m_settings;
     ToolSet &m_tools;
-    FormatTableModel *m_model = nullptr;
-    FormatQuery *m_query = nullptr;
-    DownloadRunner *m_runner = nullptr;
-    ToolInstaller *m_installer = nullptr;
-    ProgressReadout *m_readout = nullptr;
-    MessageLine *m_versionLabel = nullptr;
-    MessageLine *m_adviceLabel = nullptr;
-    MessageLine *m_endLabel = nullptr;
-    QPushButton *m_openFolderButton = nullptr;
-    QString m_downloadFolder;
+    Session *m_session = nullptr;
+    AddressBar *m_addressBar = nullptr;
+    FormatPanel *m_formatPanel = nullptr;
+    DownloadPanel *m_downloadPanel = nullptr;
+    ToolsMenu *m_toolsMenu = nullptr;
+    StatusReadouts *m_statusReadouts = nullptr;
     QPointer<preferenceViewController> m_preferences;
     FolderChooser m_folderChooser;
     QuitConfirmation m_quitConfirmation;
     GoingBackConfirmation m_goingBackConfirmation;
     bool m_isRunning = false;
     bool m_askBeforeQuitting = true;
-    // The column and order that the table is sorted by; -1: never sorted.
-    int m_sortedSection = -1;
-    Qt::SortOrder m_sortedOrder = Qt::DescendingOrder;
 };

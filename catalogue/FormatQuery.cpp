@@ -64,25 +64,22 @@ FormatQuery::FormatQuery(QObject *parent)
 }
 
 QString FormatQuery::composeCommand(const QString &youtubeDLPath, const QString &address,
-                                    const QString &javaScriptRuntimes)
+                                    const DownloaderOptions &options)
 {
-    QString command = shellQuote(youtubeDLPath) + u" -F"_s;
-    if (!javaScriptRuntimes.isEmpty()) {
-        command += u" --js-runtimes "_s + shellQuote(javaScriptRuntimes);
-    }
     // "--" ends the options: an address that begins with "-" stays an address.
-    return command + u" -- "_s + shellQuote(address);
+    return shellQuote(youtubeDLPath) + u" -F"_s + composeDownloaderOptions(options) + u" -- "_s
+        + shellQuote(address);
 }
 
 void FormatQuery::start(const QString &youtubeDLPath, const QString &address,
-                        const QString &javaScriptRuntimes)
+                        const DownloaderOptions &options)
 {
     if (isRunning()) {
         return;
     }
     m_output.clear();
     m_cut = false;
-    m_process->start(composeCommand(youtubeDLPath, address, javaScriptRuntimes));
+    m_process->start(composeCommand(youtubeDLPath, address, options));
 }
 
 bool FormatQuery::isRunning() const

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "catalogue/formatYoutube.h"
+#include "tools/DownloaderOptions.h"
 #include "tools/ShellProcess.h"
 
 class QThread;
@@ -30,13 +31,13 @@ public:
     ~FormatQuery() override;
 
     /// The command line: "<path> -F -- <address>", path and address each one quoted word,
-    /// with "--js-runtimes <runtime>" before "--" when a runtime is to be named.
+    /// with the shared options before "--".
     static QString composeCommand(const QString &youtubeDLPath, const QString &address,
-                                  const QString &javaScriptRuntimes = {});
+                                  const DownloaderOptions &options = {});
 
     /// Starts a query; ignored while one is running.
     void start(const QString &youtubeDLPath, const QString &address,
-               const QString &javaScriptRuntimes = {});
+               const DownloaderOptions &options = {});
     bool isRunning() const;
     /// Stops a running query with its whole process group; it ends with failed(). A listing
     /// being read stops too: the query fails at once, and no longer runs.

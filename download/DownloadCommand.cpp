@@ -31,7 +31,7 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.audioFormat = choice.audio.format;
     request.audioQuality = choice.audio.quality;
     request.audioPreserveVideo = choice.audio.preserveVideo;
-    request.javaScriptRuntimes = choice.javaScriptRuntimes;
+    request.options = choice.options;
     return request;
 }
 
@@ -125,9 +125,7 @@ QString composeDownloadCommand(const DownloadRequest &request)
             command += u" -k"_s;
         }
     }
-    if (!request.javaScriptRuntimes.isEmpty()) {
-        command += u" --js-runtimes "_s + shellQuote(request.javaScriptRuntimes);
-    }
+    command += composeDownloaderOptions(request.options);
     // After "--" the downloader takes the address as data even when it begins with "-".
     command += u" -- "_s + shellQuote(request.address);
     return command;

@@ -9,6 +9,7 @@
 
 #include "catalogue/formatYoutube.h"
 #include "settings/Settings.h"
+#include "tools/DownloaderOptions.h"
 
 /// A plain download of the ticked formats, or one that extracts their audio.
 enum class DownloadMode { Plain, Audio };
@@ -28,8 +29,7 @@ struct DownloadRequest
     qint32 audioQuality = 0;
     /// On keeps the video file after extraction; off, mixed or any other value does not.
     ControlState audioPreserveVideo = ControlState::On;
-    /// The value of "--js-runtimes"; empty: the option is left out.
-    QString javaScriptRuntimes;
+    DownloaderOptions options;
     /// The container ("mkv", "mp4") into which ffmpeg merges picture and sound ("137+140");
     /// empty: nothing is merged.
     QString mergeOutputFormat;
@@ -47,7 +47,7 @@ struct DownloadChoice
     AudioSettings audio;
     /// "Réunir l'image et le son": the container to merge into; empty when not asked.
     QString mergeContainer;
-    QString javaScriptRuntimes;
+    DownloaderOptions options;
 };
 
 /// The request for one download, with the tools found at start-up.

@@ -11,9 +11,8 @@
 #include <QVersionNumber>
 
 #include "tools/Logging.h"
-#include "tools/ShellCommand.h"
-#include "tools/ShellProcess.h"
 #include "tools/ToolLookup.h"
+#include "tools/VersionQuestion.h"
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -62,19 +61,14 @@ bool isUsableJavaScriptRuntime(const QString &name, const QString &version)
 
 JavaScriptRuntimes::JavaScriptRuntimes(QObject *parent)
     : QObject(parent)
-    , m_question(new ShellProcess(this))
+    , m_question(new VersionQuestion(this))
 {
     m_question->setTimeLimit(10s);
-    connect(m_question, &ShellProcess::outputRead, this, [this](const QByteArray &chunk) {
-        m_answer += chunk.first(std::min<qsizetype>(chunk.size(), 4096 - m_answer.size()));
-    });
-    connect(m_question, &ShellProcess::ended, this, [this](const ShellProcess::End &end) {
+    connect(m_question, &VersionQuestion::answered, this, [this](const QString &answer) {
         JavaScriptRuntime runtime = m_candidates.takeFirst();
         // A runtime that failed, crashed or never finished answering would fail the
-        // downloader too, whatever it printed first.
-        if (end.succeeded()) {
-            runtime.version = javaScriptRuntimeVersion(runtime.name, QString::fromUtf8(m_answer));
-        }
+        // downloader too, whatever it printed first: it gives no answer.
+        runtime.version = javaScriptRuntimeVersion(runtime.name, answer);
         if (isUsableJavaScriptRuntime(runtime.name, runtime.version)) {
             m_usable << runtime;
         }
@@ -123,11 +117,10 @@ void JavaScriptRuntimes::askNext()
         emit detected();
         return;
     }
-    m_answer.clear();
     const JavaScriptRuntime &next = m_candidates.first();
     // QuickJS tells its version only in its help text.
-    m_question->start(shellQuote(next.path)
-                      + (next.name == u"quickjs"_s ? u" -h 2>&1"_s : u" --version 2>&1"_s));
+    m_question->ask(next.path, next.name == u"quickjs"_s ? u"-h"_s : u"--version"_s,
+                    VersionQuestion::ErrorOutput::Read);
 }
 
 QList<JavaScriptRuntime> JavaScriptRuntimes::usable() const

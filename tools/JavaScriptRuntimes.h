@@ -8,7 +8,7 @@
 #include <QObject>
 #include <QString>
 
-class ShellProcess;
+class VersionQuestion;
 
 /// A JavaScript runtime that the downloader can use to solve a site's challenges.
 struct JavaScriptRuntime
@@ -55,8 +55,7 @@ signals:
 private:
     void askNext();
 
-    ShellProcess *m_question = nullptr;
+    VersionQuestion *m_question = nullptr;
     QList<JavaScriptRuntime> m_candidates;
     QList<JavaScriptRuntime> m_usable;
-    QByteArray m_answer;
 };

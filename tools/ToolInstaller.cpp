@@ -18,6 +18,7 @@
 
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
+#include "tools/VersionQuestion.h"
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -118,9 +119,11 @@ ToolInstaller::ToolInstaller(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
     , m_step(new ShellProcess(this))
+    , m_versionQuestion(new VersionQuestion(this))
     , m_transferTimer(new QTimer(this))
 {
     m_step->setTimeLimit(stepTimeLimit);
+    m_versionQuestion->setTimeLimit(stepTimeLimit);
     m_transferTimer->setSingleShot(true);
     connect(m_transferTimer, &QTimer::timeout, this, [this] {
         fail(tr("le transfert n'est pas terminé au bout de %1 s")
@@ -367,18 +370,18 @@ void ToolInstaller::askVersion(const QString &file)
     QFile::setPermissions(file,
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
                               | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    m_stepOutput.clear();
-    disconnect(m_step, &ShellProcess::ended, this, nullptr);
-    connect(m_step, &ShellProcess::ended, this, [this, file](const ShellProcess::End &end) {
-        const QString version = QString::fromUtf8(m_stepOutput).section(u'\n', 0, 0).trimmed();
-        if (!end.succeeded() || version.isEmpty()) {
-            return fail(tr("le fichier reçu ne répond pas comme un %1")
-                            .arg(m_tool == Tool::JavaScriptRuntime ? u"moteur JavaScript"_s
-                                                                   : u"téléchargeur"_s));
-        }
-        checkVersion(file, version);
-    });
-    m_step->start(shellQuote(file) + u" --version 2>/dev/null"_s);
+    disconnect(m_versionQuestion, &VersionQuestion::answered, this, nullptr);
+    connect(m_versionQuestion, &VersionQuestion::answered, this,
+            [this, file](const QString &answer) {
+                const QString version = VersionQuestion::firstLine(answer);
+                if (version.isEmpty()) {
+                    return fail(tr("le fichier reçu ne répond pas comme un %1")
+                                    .arg(m_tool == Tool::JavaScriptRuntime ? u"moteur JavaScript"_s
+                                                                           : u"téléchargeur"_s));
+                }
+                checkVersion(file, version);
+            });
+    m_versionQuestion->ask(file);
 }
 
 void ToolInstaller::checkVersion(const QString &file, const QString &version)
@@ -443,6 +446,8 @@ void ToolInstaller::clear()
     m_transferTimer->stop();
     disconnect(m_step, &ShellProcess::ended, this, nullptr);
     m_step->stopAndWait();
+    disconnect(m_versionQuestion, &VersionQuestion::answered, this, nullptr);
+    m_versionQuestion->stop();
     if (m_file) {
         m_file->remove();
         m_file.reset();

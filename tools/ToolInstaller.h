@@ -20,6 +20,7 @@ class QFile;
 class QTemporaryDir;
 class QTimer;
 class ShellProcess;
+class VersionQuestion;
 
 /// Where tools are fetched from: the official release addresses, unless a test points
 /// elsewhere.
@@ -111,6 +112,7 @@ private:
 
     QNetworkAccessManager *m_network = nullptr;
     ShellProcess *m_step = nullptr;
+    VersionQuestion *m_versionQuestion = nullptr;
     QTimer *m_transferTimer = nullptr;
     ReleaseSources m_sources;
     GoingBackConfirmation m_goingBackConfirmation;

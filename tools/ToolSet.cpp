@@ -17,9 +17,8 @@
 #include <QStringList>
 
 #include "tools/JavaScriptRuntimes.h"
-#include "tools/ShellCommand.h"
-#include "tools/ShellProcess.h"
 #include "tools/ToolLookup.h"
+#include "tools/VersionQuestion.h"
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -27,8 +26,6 @@ using namespace std::chrono_literals;
 namespace {
 // A downloader that does not answer this fast is left alone: the version is only shown.
 constexpr auto versionTimeLimit = 30s;
-// A version is one short line: no more of the output is kept.
-constexpr qsizetype firstLineLimit = 1024;
 // Video sites change every few weeks; a downloader older than this fails on many of them.
 constexpr qint64 staleAfterDays = 90;
 // The first release that knows "--js-runtimes".
@@ -75,12 +72,11 @@ QString stalenessAdvice(const QString &version, const QDate &today)
 
 ToolSet::ToolSet(QObject *parent)
     : QObject(parent)
-    , m_versionQuestion(new ShellProcess(this))
+    , m_versionQuestion(new VersionQuestion(this))
     , m_runtimes(new JavaScriptRuntimes(this))
 {
     m_versionQuestion->setTimeLimit(versionTimeLimit);
-    connect(m_versionQuestion, &ShellProcess::outputRead, this, &ToolSet::readVersion);
-    connect(m_versionQuestion, &ShellProcess::ended, this, &ToolSet::versionQuestionEnded);
+    connect(m_versionQuestion, &VersionQuestion::answered, this, &ToolSet::versionAnswered);
     connect(m_runtimes, &JavaScriptRuntimes::detected, this, [this] {
         m_runtimesKnown = true;
         emit downloaderChanged();
@@ -216,10 +212,9 @@ void ToolSet::askDownloaderVersion()
             return;
         }
     }
-    m_firstLine.clear();
     // Only the answer on standard output counts; what the tool says on its error output
     // is thrown away.
-    m_versionQuestion->start(shellQuote(m_askedPath) + u" --version 2>/dev/null"_s);
+    m_versionQuestion->ask(m_askedPath);
 }
 
 void ToolSet::detectJavaScriptRuntimes()
@@ -229,31 +224,14 @@ void ToolSet::detectJavaScriptRuntimes()
     }
 }
 
-void ToolSet::readVersion(const QByteArray &chunk)
-{
-    if (m_firstLine.contains('\n')) {
-        return;
-    }
-    m_firstLine += chunk.first(std::min(chunk.size(), firstLineLimit - m_firstLine.size()));
-    // No line end in a whole kilobyte: this is no version, and no more is listened to.
-    if (!m_firstLine.contains('\n') && m_firstLine.size() >= firstLineLimit) {
-        m_versionQuestion->cancel();
-    }
-}
-
-void ToolSet::versionQuestionEnded(const ShellProcess::End &end)
+void ToolSet::versionAnswered(const QString &answer)
 {
     // The downloader changed while it was being asked: the answer is another file's.
     if (youtubeDLPath() != m_askedPath) {
-        m_firstLine.clear();
         askDownloaderVersion();
         return;
     }
-    // A question that failed, timed out or was cut short gave no version, whatever it printed.
-    const QString firstLine = end.succeeded()
-        ? QString::fromUtf8(std::exchange(m_firstLine, QByteArray())).section(u'\n', 0, 0).trimmed()
-        : QString();
-    m_firstLine.clear();
+    const QString firstLine = VersionQuestion::firstLine(answer);
     if (firstLine.isEmpty()) {
         // A managed copy that does not answer gives way to the bundled downloader.
         if (isManaged()) {

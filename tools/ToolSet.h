@@ -9,10 +9,9 @@
 #include <QObject>
 #include <QString>
 
-#include "tools/ShellProcess.h"
-
 class JavaScriptRuntimes;
 class QSettings;
+class VersionQuestion;
 
 /// Full paths of the two tools; absent until the tools are looked up, and never set to a
 /// tool that was not found.
@@ -85,17 +84,15 @@ signals:
     void downloaderChanged();
 
 private:
-    void readVersion(const QByteArray &chunk);
-    void versionQuestionEnded(const ShellProcess::End &end);
+    void versionAnswered(const QString &answer);
     void setVersion(const QString &version);
     bool knowsJavaScriptRuntimes() const;
 
-    ShellProcess *m_versionQuestion = nullptr;
+    VersionQuestion *m_versionQuestion = nullptr;
     QSettings *m_versionCache = nullptr;
     JavaScriptRuntimes *m_runtimes = nullptr;
     QString m_bundledFolder;
     QString m_managedFolder;
-    QByteArray m_firstLine;
     // The file the running version question asks, and where its answer is kept.
     QString m_askedPath;
     QString m_askedKey;

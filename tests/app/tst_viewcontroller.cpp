@@ -344,6 +344,16 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
     WindowHarness w(Downloader::StandIn);
     w.window->show();
     QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+    // Tab goes from the address through the window's parts in reading order.
+    QStringList tabbed;
+    w.child<QLineEdit>(u"urlYoutube"_s)->setFocus();
+    while (tabbed.size() < 5) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        tabbed << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(tabbed,
+             (QStringList {u"getFormatButton"_s, u"tableView"_s, u"downloadButton"_s,
+                           u"downloadAudioButton"_s, u"mergeCheckBox"_s}));
     QTest::keyClick(w.window.get(), Qt::Key_Comma, Qt::ControlModifier);
     QTRY_VERIFY(w.window->findChild<preferenceViewController *>());
     // At the default size a listing shows every column, the long note cut short.

@@ -108,7 +108,7 @@ void tst_Download::commandLine_data()
                                        u"mp3"_s,
                                        192,
                                        keep,
-                                       runtime,
+                                       DownloaderOptions {runtime},
                                        merge};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line

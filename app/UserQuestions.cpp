@@ -1,0 +1,37 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#include "app/UserQuestions.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/ViewController.h"
+#include "tools/PlainText.h"
+
+QString askForFolder(QWidget *parent, const QString &start)
+{
+    return QFileDialog::getExistingDirectory(
+        parent, ViewController::tr("Définissez un dossier pour importer les vidéo"), start,
+        QFileDialog::ShowDirsOnly);
+}
+
+bool confirmQuit(QWidget *parent)
+{
+    return QMessageBox::question(parent, ViewController::tr("Quitter Quorvel"),
+                                 ViewController::tr("Un téléchargement est en cours. "
+                                                    "L'arrêter et quitter ?"))
+        == QMessageBox::Yes;
+}
+
+bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered)
+{
+    // The versions are what the downloaders answered: shown as plain text, never as markup.
+    QMessageBox question(QMessageBox::Question, ViewController::tr("Changer de canal"),
+                         ViewController::tr("La version %1 de ce canal est plus ancienne que le "
+                                            "téléchargeur actuel (%2). L'installer quand même ?")
+                             .arg(shownText(offered), shownText(installed)),
+                         QMessageBox::Yes | QMessageBox::No, parent);
+    question.setTextFormat(Qt::PlainText);
+    question.setDefaultButton(QMessageBox::No);
+    return question.exec() == QMessageBox::Yes;
+}

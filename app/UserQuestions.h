@@ -1,0 +1,17 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// The questions that the main window asks through the platform's dialogs, unless a test
+// answers them instead.
+
+/// The download folder, starting in `start`; empty when the user gives up.
+QString askForFolder(QWidget *parent, const QString &start);
+/// Whether to stop the running download and quit.
+bool confirmQuit(QWidget *parent);
+/// Whether to install a downloader older than the installed one.
+bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered);
