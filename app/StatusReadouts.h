@@ -2,15 +2,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
-#include <QString>
 #include <QWidget>
 
 class MessageLine;
-class QPushButton;
 class ToolSet;
 
-/// The status bar's readouts: how the last download ended, with a way to its folder, and
-/// which downloader runs, with what to do about it.
+/// The status bar's readouts: short facts that last, such as which downloader runs. What
+/// happened and what to do about it are shown above, by ResultPanel.
 class StatusReadouts final : public QWidget
 {
     Q_OBJECT
@@ -19,16 +17,8 @@ class StatusReadouts final : public QWidget
 public:
     explicit StatusReadouts(QWidget *parent = nullptr);
 
-    /// Says that a download ended well with `files` in `folder`, and offers to open it; the
-    /// desktop says it too when the window is not the active one.
-    void showDownloadEnd(const QStringList &files, const QString &folder);
-    void clearDownloadEnd();
     void showDownloader(const ToolSet &tools);
 
 private:
-    MessageLine *m_endLabel = nullptr;
-    QPushButton *m_openFolderButton = nullptr;
-    MessageLine *m_adviceLabel = nullptr;
     MessageLine *m_versionLabel = nullptr;
-    QString m_folder;
 };

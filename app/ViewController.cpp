@@ -10,6 +10,7 @@
 #include "app/AddressBar.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
+#include "app/ResultPanel.h"
 #include "app/StatusReadouts.h"
 #include "app/ToolsMenu.h"
 #include "app/UserQuestions.h"
@@ -71,8 +72,7 @@ void ViewController::connectSession()
             [this](Session::Work work) { showWork(work, false); });
     connect(m_session, &Session::messageChanged, m_downloadPanel, &DownloadPanel::setMessage);
     connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
-    connect(m_session, &Session::downloadFinished, m_statusReadouts,
-            &StatusReadouts::showDownloadEnd);
+    connect(m_session, &Session::downloadFinished, m_resultPanel, &ResultPanel::showDownloadEnd);
     connect(m_session, &Session::transferProgressChanged, m_downloadPanel,
             &DownloadPanel::showTransfer);
 }
@@ -99,10 +99,12 @@ void ViewController::createCentralWidget()
     auto *central = new QWidget(this);
     m_addressBar = new AddressBar(central);
     m_formatPanel = new FormatPanel(m_session->formats(), central);
+    m_resultPanel = new ResultPanel(central);
     m_downloadPanel = new DownloadPanel(central);
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_addressBar);
     layout->addWidget(m_formatPanel, 1);
+    layout->addWidget(m_resultPanel);
     layout->addWidget(m_downloadPanel);
     setCentralWidget(central);
 }
@@ -180,7 +182,7 @@ void ViewController::showWork(Session::Work work, bool running)
     if (work == Session::Work::Download) {
         // The end of the last download is no longer shown once the next starts.
         if (running) {
-            m_statusReadouts->clearDownloadEnd();
+            m_resultPanel->clearResult();
         }
         setIsRunning(running);
     }
@@ -189,9 +191,14 @@ void ViewController::showWork(Session::Work work, bool running)
 
 void ViewController::downloadButton(int tag)
 {
+    // A download refused at once (no address, a folder refused) says why on the message line;
+    // the last one's result no longer stands beside it.
+    const QMetaObject::Connection refusal
+        = connect(m_session, &Session::messageChanged, m_resultPanel, &ResultPanel::clearResult);
     m_session->download(tag == DownloadPanel::audioTag ? DownloadMode::Audio : DownloadMode::Plain,
                         m_addressBar->address(),
                         [this](const QString &start) { return m_folderChooser(this, start); });
+    disconnect(refusal);
 }
 
 void ViewController::cancelDownload()
@@ -213,6 +220,7 @@ void ViewController::installJavaScriptRuntime()
 void ViewController::showDownloaderVersion()
 {
     m_statusReadouts->showDownloader(m_tools);
+    m_resultPanel->setAdvice(m_tools.advice());
     updateControls();
 }
 

@@ -16,6 +16,7 @@
 class AddressBar;
 class DownloadPanel;
 class FormatPanel;
+class ResultPanel;
 class QSettings;
 class StatusReadouts;
 class ToolsMenu;
@@ -27,10 +28,10 @@ class ViewController;
 }
 
 /// The main window, composed of its parts: the address (AddressBar), the format table
-/// (FormatPanel), the download controls with the message line and the progress
-/// (DownloadPanel), the tools menu (ToolsMenu) and the status bar's readouts
-/// (StatusReadouts). It forwards what the user asks to the session, and shows what the
-/// session reports.
+/// (FormatPanel), the last download's result and the advice on the downloader (ResultPanel),
+/// the download controls with the message line and the progress (DownloadPanel), the tools
+/// menu (ToolsMenu) and the status bar's readouts (StatusReadouts). It forwards what the user asks
+/// to the session, and shows what the session reports.
 class ViewController final : public QMainWindow
 {
     Q_OBJECT
@@ -112,6 +113,7 @@ private:
     Session *m_session = nullptr;
     AddressBar *m_addressBar = nullptr;
     FormatPanel *m_formatPanel = nullptr;
+    ResultPanel *m_resultPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;
     ToolsMenu *m_toolsMenu = nullptr;
     StatusReadouts *m_statusReadouts = nullptr;
