@@ -14,6 +14,7 @@
 #include "app/StatusReadouts.h"
 #include "app/ToolsMenu.h"
 #include "app/UserQuestions.h"
+#include "app/WindowPlacement.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
 #include "ui_ViewController.h"
@@ -227,6 +228,7 @@ void ViewController::showDownloaderVersion()
 void ViewController::restoreLayout()
 {
     restoreGeometry(m_settings.windowGeometry());
+    fitIntoScreen(this);
     m_formatPanel->keepColumnWidths(m_store);
 }
 

@@ -32,6 +32,7 @@
 #include "catalogue/FormatList.h"
 #include "tools/ToolSet.h"
 #include "app/ProgressReadout.h"
+#include "app/WindowPlacement.h"
 #include "catalogue/FormatTableModel.h"
 #include "settings/Settings.h"
 #include "settings/preferenceViewController.h"
@@ -377,6 +378,19 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
     QCOMPARE(
         again.findChild<QTableView *>(u"tableView"_s)->columnWidth(FormatTableModel::SizeColumn),
         width + 20);
+    // A size saved on a larger screen comes back inside this one; so does a window that Qt's
+    // own check leaves as it is (after a change of scale, the first start).
+    const QRect available = w.window->screen()->availableGeometry();
+    const QRect larger = available.adjusted(100, 50, available.width(), available.height());
+    w.window->show();
+    w.window->setGeometry(larger);
+    w.window->close();
+    const ViewController fitted(*w.store, w.toolSet);
+    QVERIFY(available.contains(fitted.frameGeometry()));
+    QWidget unchecked;
+    unchecked.setGeometry(larger);
+    fitIntoScreen(&unchecked);
+    QVERIFY(available.contains(unchecked.frameGeometry()));
 }
 
 void tst_ViewController::downloadEnds_data()
