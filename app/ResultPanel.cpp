@@ -39,7 +39,8 @@ ResultPanel::ResultPanel(QWidget *parent)
     , m_resultLabel(wrappingLabel(u"downloadEndLabel"_s, tr("Résultat du téléchargement"), this))
     , m_openFolderButton(new QPushButton(tr("Ouvrir le do&ssier"), this))
     , m_clearButton(new QPushButton(tr("Effacer le &résultat"), this))
-    , m_adviceLabel(wrappingLabel(u"downloaderAdviceLabel"_s, tr("Conseil"), this))
+    , m_adviceLabel(
+          wrappingLabel(u"downloaderAdviceLabel"_s, tr("Conseil sur le téléchargeur"), this))
 {
     // The result can be read and copied from the keyboard; Tab reaches it.
     m_resultLabel->setTextInteractionFlags(Qt::TextSelectableByMouse
