@@ -3,6 +3,8 @@
 #include "download/DownloadCommand.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -12,6 +14,19 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+std::optional<formatYoutube> bestListedAudio(const QList<formatYoutube> &listed)
+{
+    std::optional<formatYoutube> best;
+    for (const formatYoutube &format : listed) {
+        if (format.kind == FormatKind::AudioOnly && (!best || format.bitRate > best->bitRate)) {
+            best = format;
+        }
+    }
+    return best;
+}
+} // namespace
+
 DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
 {
     DownloadRequest request;
@@ -20,19 +35,78 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.folder = choice.folder;
     request.address = choice.address;
     request.audio = choice.mode == DownloadMode::Audio;
+    request.audioFormat = choice.audio.format;
+    request.audioQuality = choice.audio.quality;
+    request.audioPreserveVideo = choice.audio.preserveVideo;
+    request.options = choice.options;
     // An audio download keeps the sound alone: nothing to merge.
     const bool merge = !choice.mergeContainer.isEmpty() && !request.audio;
-    request.formatIDs = requestedFormats(choice.ticked, merge);
+    const FormatSelection selection = selectFormats(choice.ticked, choice.listed,
+                                                    request.audio ? FormatUse::Audio
+                                                        : merge   ? FormatUse::Merged
+                                                                  : FormatUse::AsTicked);
+    request.formatIDs = selection.ids;
+    request.note = selectionNote(selection);
     if (merge
         && std::any_of(request.formatIDs.cbegin(), request.formatIDs.cend(),
                        [](const QString &id) { return id.contains(u'+'); })) {
         request.mergeOutputFormat = choice.mergeContainer;
     }
-    request.audioFormat = choice.audio.format;
-    request.audioQuality = choice.audio.quality;
-    request.audioPreserveVideo = choice.audio.preserveVideo;
-    request.options = choice.options;
     return request;
+}
+
+FormatSelection selectFormats(const QList<formatYoutube> &ticked,
+                              const QList<formatYoutube> &listed, FormatUse use)
+{
+    FormatSelection selection;
+    QList<formatYoutube> kept;
+    QStringList seen;
+    for (const formatYoutube &format : ticked) {
+        if (seen.contains(format.formatID)) {
+            continue;
+        }
+        seen << format.formatID;
+        // The downloader would fail on a format it has no sound to extract from.
+        if (use == FormatUse::Audio && format.kind == FormatKind::VideoOnly) {
+            selection.withoutSound << format.formatID;
+        } else {
+            kept << format;
+        }
+    }
+    const auto has = [&kept](FormatKind kind) {
+        return std::any_of(kept.cbegin(), kept.cend(),
+                           [kind](const formatYoutube &f) { return f.kind == kind; });
+    };
+    const bool merge = use == FormatUse::Merged;
+    // A picture ticked alone would be downloaded silent: it takes the best sound offered.
+    const std::optional<formatYoutube> added
+        = merge && has(FormatKind::VideoOnly) && !has(FormatKind::AudioOnly)
+        ? bestListedAudio(listed)
+        : std::nullopt;
+    if (added) {
+        kept << *added;
+    }
+    selection.ids = requestedFormats(kept, merge);
+    if (added) {
+        std::copy_if(selection.ids.cbegin(), selection.ids.cend(),
+                     std::back_inserter(selection.pairedWithListed),
+                     [](const QString &id) { return id.contains(u'+'); });
+    }
+    return selection;
+}
+
+QString selectionNote(const FormatSelection &selection)
+{
+    QStringList parts;
+    if (!selection.pairedWithListed.isEmpty()) {
+        parts << QObject::tr("Aucun format audio coché : réuni au meilleur son proposé (%1)")
+                     .arg(selection.pairedWithListed.join(u", "_s));
+    }
+    if (!selection.withoutSound.isEmpty()) {
+        parts << QObject::tr("Formats sans son laissés de côté : %1")
+                     .arg(selection.withoutSound.join(u", "_s));
+    }
+    return parts.join(u" ; "_s);
 }
 
 QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge)

@@ -33,6 +33,9 @@ struct DownloadRequest
     /// The container ("mkv", "mp4") into which ffmpeg merges picture and sound ("137+140");
     /// empty: nothing is merged.
     QString mergeOutputFormat;
+    /// What to say of the formats asked for, in French (an audio format added, formats
+    /// left out); empty: nothing.
+    QString note;
 };
 
 /// What the user chose for one download.
@@ -48,7 +51,32 @@ struct DownloadChoice
     /// "Réunir l'image et le son": the container to merge into; empty when not asked.
     QString mergeContainer;
     DownloaderOptions options;
+    /// Every listed record, ticked or not: where a lone picture finds its sound.
+    QList<formatYoutube> listed;
 };
+
+/// The formats to ask for, and what became of the ticked ones on the way.
+struct FormatSelection
+{
+    QStringList ids;
+    /// Video-only codes joined with the best listed audio, which was not ticked ("137+140").
+    QStringList pairedWithListed;
+    /// Ticked codes without sound, left out of an audio download.
+    QStringList withoutSound;
+};
+
+/// How the ticked formats are used.
+enum class FormatUse { AsTicked, Merged, Audio };
+
+/// The ticked formats to ask for, each code once (two listings of one address give it twice).
+/// Merged: each video-only format joined with the best ticked audio format (the highest bit
+/// rate, the first of equals), or, with none ticked, the best one `listed`. Audio: the formats
+/// without sound left out.
+FormatSelection selectFormats(const QList<formatYoutube> &ticked,
+                              const QList<formatYoutube> &listed, FormatUse use);
+
+/// The French line that says what selectFormats() changed; empty when nothing.
+QString selectionNote(const FormatSelection &selection);
 
 /// The request for one download, with the tools found at start-up.
 DownloadRequest makeDownloadRequest(const DownloadChoice &choice);

@@ -54,7 +54,7 @@ void Session::connectRunner()
     }
     connect(m_runner, &DownloadRunner::progressChanged, this, &Session::progressChanged);
     connect(m_runner, &DownloadRunner::finished, this, [this](const QStringList &files) {
-        end(Work::Download, {});
+        end(Work::Download, m_downloadNote);
         emit downloadFinished(files, m_downloadFolder);
     });
     connect(m_runner, &DownloadRunner::failed, this,
@@ -170,9 +170,20 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     }
     // The settings are read on every download, plain ones included, before the folder.
     const AudioSettings audio = m_settings.audioSettings();
+    DownloadChoice choice;
+    choice.mode = mode;
+    choice.ticked = m_model->checkedFormats();
+    choice.listed = formatList();
     if (!mayRun(mode == DownloadMode::Audio ? ToolSet::Need::DownloaderAndConverter
                                             : ToolSet::Need::Downloader,
                 address)) {
+        return;
+    }
+    if (mode == DownloadMode::Audio && !choice.ticked.isEmpty()
+        && selectFormats(choice.ticked, {}, FormatUse::Audio).ids.isEmpty()) {
+        emit messageChanged(tr("Aucun format coché n'a de son : cochez un format audio, ou "
+                               "aucun pour le meilleur"),
+                            {});
         return;
     }
     const QString folder = chooseFolder(m_settings.lastFolder());
@@ -183,9 +194,6 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
         emit messageChanged(refusal, {});
         return;
     }
-    DownloadChoice choice;
-    choice.mode = mode;
-    choice.ticked = m_model->checkedFormats();
     choice.folder = folder;
     choice.address = address;
     choice.audio = audio;
@@ -193,10 +201,11 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
         = m_settings.mergeVideoAndAudio() ? m_settings.mergeContainer() : QString();
     choice.options = downloaderOptions();
     const DownloadRequest request = makeDownloadRequest(choice);
+    m_downloadNote = request.note;
     m_downloadFolder = request.folder;
     m_settings.setLastFolder(request.folder);
     m_downloading = true;
-    emit messageChanged({}, {});
+    emit messageChanged(m_downloadNote, {});
     emit started(Work::Download);
     m_runner->start(request);
 }

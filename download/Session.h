@@ -95,6 +95,8 @@ private:
     DownloadRunner *m_runner = nullptr;
     ToolInstaller *m_installer = nullptr;
     QString m_downloadFolder;
+    /// What the request changed in the ticked formats, said again at the end.
+    QString m_downloadNote;
     // Set before each work starts, so that a failure reported at once finds it running.
     bool m_listing = false;
     bool m_downloading = false;

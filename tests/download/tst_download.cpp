@@ -109,7 +109,8 @@ void tst_Download::commandLine_data()
                                        192,
                                        keep,
                                        DownloaderOptions {runtime},
-                                       merge};
+                                       merge,
+                                       {}};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
                 + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
@@ -168,36 +169,55 @@ void tst_Download::qualityAndFolderRules()
         QCOMPARE(folderRefusal(root.filePath(name)).isEmpty(), refusal.isEmpty());
     }
     QVERIFY(folderRefusal(root.filePath(u"gone"_s)).startsWith(u"Dossier introuvable"_s));
+    QCOMPARE(selectionNote({{}, {u"137+140"_s}, {u"136"_s}}),
+             u"Aucun format audio coché : réuni au meilleur son proposé (137+140) ; Formats sans "
+             "son laissés de côté : 136"_s);
 }
 
 void tst_Download::mergedFormats_data()
 {
     QTest::addColumn<QString>("ticked"); // listing lines, separated by "|"
-    QTest::addColumn<QString>("plain"); // the codes asked for without merging, then with
+    QTest::addColumn<QString>("unticked"); // listed beside them
+    QTest::addColumn<QString>("plain"); // the codes asked for as ticked, merged, for the audio
     QTest::addColumn<QString>("merged");
+    QTest::addColumn<QString>("audio");
+    const auto row = [](const char *name, const QString &ticked, const QString &unticked,
+                        const QString &plain, const QString &merged, const QString &audio) {
+        QTest::newRow(name) << ticked << unticked << plain << merged << audio;
+    };
     const QString video = u"137 mp4 1920x1080 video only|136 mp4 1280x720 video only"_s;
     const QString audio
         = u"|140 m4a audio only 129k|251 webm audio only 160k|249 webm audio only 160k"_s;
-    QTest::newRow("two videos, the best audio")
-        << video + audio << u"137,136,140,251,249"_s << u"137+251,136+251"_s;
-    QTest::newRow("with sound stays as it is")
-        << u"18 mp4 640x360 360p|"_s + video + audio << u"18,137,136,140,251,249"_s
-        << u"18,137+251,136+251"_s;
-    QTest::newRow("no audio to join") << video << u"137,136"_s << u"137,136"_s;
-    QTest::newRow("no video to join") << u"140 m4a audio only 129k"_s << u"140"_s << u"140"_s;
+    row("two videos, the best audio", video + audio, {}, u"137,136,140,251,249"_s,
+        u"137+251,136+251"_s, u"140,251,249"_s);
+    row("with sound stays as it is", u"18 mp4 640x360 360p|"_s + video + audio, {},
+        u"18,137,136,140,251,249"_s, u"18,137+251,136+251"_s, u"18,140,251,249"_s);
+    row("no audio to join", video, {}, u"137,136"_s, u"137,136"_s, {});
+    row("no video to join", u"140 m4a audio only 129k"_s, {}, u"140"_s, u"140"_s, u"140"_s);
+    row("no audio ticked: the best listed", video, audio, u"137,136"_s, u"137+251,136+251"_s, {});
+    row("a ticked audio before the listed", video + audio.first(24), audio.mid(24),
+        u"137,136,140"_s, u"137+140,136+140"_s, u"140"_s);
+    row("a code ticked twice, asked once", video + u'|' + video, audio, u"137,136"_s,
+        u"137+251,136+251"_s, {});
 }
 
 void tst_Download::mergedFormats()
 {
     QFETCH(QString, ticked);
+    QFETCH(QString, unticked);
     QFETCH(QString, plain);
     QFETCH(QString, merged);
-    QList<formatYoutube> formats;
-    for (const QString &line : ticked.split(u'|')) {
-        formats << *parseFormatLine(line);
+    QFETCH(QString, audio);
+    QList<formatYoutube> listed;
+    for (const QString &line : QString(ticked + u'|' + unticked).split(u'|', Qt::SkipEmptyParts)) {
+        listed << *parseFormatLine(line);
     }
-    QCOMPARE(requestedFormats(formats, false).join(u','), plain);
-    QCOMPARE(requestedFormats(formats, true).join(u','), merged);
+    const QList<formatYoutube> formats = listed.first(ticked.count(u'|') + 1);
+    for (const auto &[use, codes] :
+         {std::pair {FormatUse::AsTicked, plain}, std::pair {FormatUse::Merged, merged},
+          std::pair {FormatUse::Audio, audio}}) {
+        QCOMPARE(selectFormats(formats, listed, use).ids.join(u','), codes);
+    }
 }
 
 void tst_Download::monitorLines_data()
