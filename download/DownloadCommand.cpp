@@ -15,6 +15,44 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// A ready-made choice asks the downloader to pick the formats itself: no listing needed.
+void applyQualityChoice(DownloadRequest &request, const DownloadChoice &choice)
+{
+    // The best picture joined with the best sound, or the best single file where the site
+    // offers them only together.
+    const QString pictureAndSound = u"bv*+ba/b"_s;
+    const QString container = choice.container.isEmpty() ? u"mkv"_s : choice.container;
+    switch (choice.quality) {
+    case QualityChoice::Best:
+    case QualityChoice::UpTo1080:
+    case QualityChoice::UpTo720:
+        request.formatIDs = {pictureAndSound};
+        request.mergeOutputFormat = container;
+        request.formatSort = choice.quality == QualityChoice::UpTo1080 ? u"res:1080"_s
+            : choice.quality == QualityChoice::UpTo720                 ? u"res:720"_s
+                                                                       : QString();
+        break;
+    case QualityChoice::Mp4Compatible:
+        // What every player reads: H.264 picture and AAC sound, in mp4 whatever the
+        // Preferences say.
+        request.formatIDs = {pictureAndSound};
+        request.formatSort = u"vcodec:h264,acodec:aac"_s;
+        request.mergeOutputFormat = u"mp4"_s;
+        break;
+    case QualityChoice::AudioMp3:
+    case QualityChoice::AudioOriginal:
+        // "best" keeps the stream as it is, only moved into a file of its own kind. Nothing
+        // but the sound was fetched, so nothing else is kept.
+        request.formatIDs = {u"ba/b"_s};
+        request.audio = true;
+        request.audioFormat = choice.quality == QualityChoice::AudioMp3 ? u"mp3"_s : u"best"_s;
+        request.audioPreserveVideo = ControlState::Off;
+        break;
+    case QualityChoice::Ticked:
+        break;
+    }
+}
+
 std::optional<formatYoutube> bestListedAudio(const QList<formatYoutube> &listed)
 {
     std::optional<formatYoutube> best;
@@ -26,6 +64,42 @@ std::optional<formatYoutube> bestListedAudio(const QList<formatYoutube> &listed)
     return best;
 }
 } // namespace
+
+QList<QualityChoice> qualityChoices()
+{
+    return {QualityChoice::Best,    QualityChoice::Mp4Compatible, QualityChoice::UpTo1080,
+            QualityChoice::UpTo720, QualityChoice::AudioMp3,      QualityChoice::AudioOriginal,
+            QualityChoice::Ticked};
+}
+
+QString qualityChoiceId(QualityChoice choice)
+{
+    switch (choice) {
+    case QualityChoice::Best:
+        return u"best"_s;
+    case QualityChoice::Mp4Compatible:
+        return u"mp4"_s;
+    case QualityChoice::UpTo1080:
+        return u"1080p"_s;
+    case QualityChoice::UpTo720:
+        return u"720p"_s;
+    case QualityChoice::AudioMp3:
+        return u"mp3"_s;
+    case QualityChoice::AudioOriginal:
+        return u"audio"_s;
+    case QualityChoice::Ticked:
+        return u"ticked"_s;
+    }
+    return {};
+}
+
+QualityChoice qualityChoiceFromId(const QString &id)
+{
+    const QList<QualityChoice> choices = qualityChoices();
+    const auto found = std::find_if(choices.cbegin(), choices.cend(),
+                                    [&id](QualityChoice c) { return qualityChoiceId(c) == id; });
+    return found != choices.cend() ? *found : QualityChoice::Best;
+}
 
 DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
 {
@@ -39,6 +113,10 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.audioQuality = choice.audio.quality;
     request.audioPreserveVideo = choice.audio.preserveVideo;
     request.options = choice.options;
+    if (!request.audio && choice.quality != QualityChoice::Ticked) {
+        applyQualityChoice(request, choice);
+        return request;
+    }
     // An audio download keeps the sound alone: nothing to merge.
     const bool merge = !choice.mergeContainer.isEmpty() && !request.audio;
     const FormatSelection selection = selectFormats(choice.ticked, choice.listed,
@@ -198,6 +276,9 @@ QString composeDownloadCommand(const DownloadRequest &request)
         if (request.audioPreserveVideo == ControlState::On) {
             command += u" -k"_s;
         }
+    }
+    if (!request.formatSort.isEmpty()) {
+        command += u" -S "_s + shellQuote(request.formatSort);
     }
     command += composeDownloaderOptions(request.options);
     // After "--" the downloader takes the address as data even when it begins with "-".

@@ -14,6 +14,25 @@
 /// A plain download of the ticked formats, or one that extracts their audio.
 enum class DownloadMode { Plain, Audio };
 
+/// What the download button fetches: a ready-made choice that needs no listing, or the
+/// ticked formats as they are. In the order the window offers them.
+enum class QualityChoice {
+    Best,
+    Mp4Compatible,
+    UpTo1080,
+    UpTo720,
+    AudioMp3,
+    AudioOriginal,
+    Ticked
+};
+
+/// Every choice, in the order offered.
+QList<QualityChoice> qualityChoices();
+/// The name a choice is stored under, which never changes with the wording shown.
+QString qualityChoiceId(QualityChoice choice);
+/// The choice stored under `id`; Best for an unknown or missing one.
+QualityChoice qualityChoiceFromId(const QString &id);
+
 /// Everything a download's command line is made of.
 struct DownloadRequest
 {
@@ -33,6 +52,8 @@ struct DownloadRequest
     /// The container ("mkv", "mp4") into which ffmpeg merges picture and sound ("137+140");
     /// empty: nothing is merged.
     QString mergeOutputFormat;
+    /// The downloader's format sort ("res:720"); empty: its own order.
+    QString formatSort;
     /// What to say of the formats asked for, in French (an audio format added, formats
     /// left out); empty: nothing.
     QString note;
@@ -51,6 +72,10 @@ struct DownloadChoice
     /// "Réunir l'image et le son": the container to merge into; empty when not asked.
     QString mergeContainer;
     DownloaderOptions options;
+    /// Of the plain download; the audio download always takes the ticked formats.
+    QualityChoice quality = QualityChoice::Ticked;
+    /// The Preferences' container, for the choices that always merge.
+    QString container;
     /// Every listed record, ticked or not: where a lone picture finds its sound.
     QList<formatYoutube> listed;
 };

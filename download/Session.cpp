@@ -23,6 +23,13 @@ Session::Session(QSettings &store, ToolSet &tools, QObject *parent)
     connectQuery();
     connectRunner();
     connectInstaller();
+    // Ticking a format says which formats to fetch.
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(Qt::CheckStateRole) && !m_model->checkedFormats().isEmpty()) {
+                    setQualityChoice(QualityChoice::Ticked);
+                }
+            });
 }
 
 Session::~Session() = default;
@@ -152,6 +159,20 @@ DownloaderOptions Session::downloaderOptions() const
     return {m_tools.javaScriptRuntimeOption()};
 }
 
+QualityChoice Session::qualityChoice() const
+{
+    return qualityChoiceFromId(m_settings.downloadChoice());
+}
+
+void Session::setQualityChoice(QualityChoice choice)
+{
+    if (choice == qualityChoice()) {
+        return;
+    }
+    m_settings.setDownloadChoice(qualityChoiceId(choice));
+    emit qualityChoiceChanged(choice);
+}
+
 void Session::queryFormats(const QString &address)
 {
     if (isBusy() || !mayRun(ToolSet::Need::Downloader, address)) {
@@ -172,10 +193,12 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     const AudioSettings audio = m_settings.audioSettings();
     DownloadChoice choice;
     choice.mode = mode;
+    choice.quality = mode == DownloadMode::Plain ? qualityChoice() : QualityChoice::Ticked;
     choice.ticked = m_model->checkedFormats();
     choice.listed = formatList();
-    if (!mayRun(mode == DownloadMode::Audio ? ToolSet::Need::DownloaderAndConverter
-                                            : ToolSet::Need::Downloader,
+    // The ready-made choices merge or extract: they need the converter too.
+    const bool converter = mode == DownloadMode::Audio || choice.quality != QualityChoice::Ticked;
+    if (!mayRun(converter ? ToolSet::Need::DownloaderAndConverter : ToolSet::Need::Downloader,
                 address)) {
         return;
     }
@@ -199,6 +222,7 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     choice.audio = audio;
     choice.mergeContainer
         = m_settings.mergeVideoAndAudio() ? m_settings.mergeContainer() : QString();
+    choice.container = m_settings.mergeContainer();
     choice.options = downloaderOptions();
     const DownloadRequest request = makeDownloadRequest(choice);
     m_downloadNote = request.note;

@@ -110,6 +110,7 @@ void tst_Download::commandLine_data()
                                        keep,
                                        DownloaderOptions {runtime},
                                        merge,
+                                       {},
                                        {}};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
@@ -132,6 +133,36 @@ void tst_Download::commandLine_data()
         u"/v/"_s + QString(plain).replace(u"'22'"_s, u"'137+140,18'"_s)
             + u" --merge-output-format 'mkv' --ffmpeg-location '/t/ff mpeg'"_s,
         {}, u"mkv"_s);
+    // Each ready-made choice, with the Preferences at opus, 5, keep the video, mkv.
+    const auto choiceRow = [&plain](const char *name, QualityChoice quality, const QString &codes,
+                                    const QString &rest) {
+        DownloadChoice choice;
+        choice.folder = u"/v"_s;
+        choice.address = u"https://a/w?v=1&x='$(y)'"_s;
+        choice.audio = {u"opus"_s, 5, ControlState::On};
+        choice.quality = quality;
+        choice.container = u"mkv"_s;
+        DownloadRequest request = makeDownloadRequest(choice);
+        request.youtubeDLPath = u"/t/youtube-dl"_s;
+        request.ffmpegPath = u"/t/ff mpeg"_s;
+        QTest::newRow(name) << request
+                            << u"'/t/youtube-dl' -o '/v/"_s
+                + QString(plain).replace(u"'22'"_s, codes) + rest
+                + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
+    };
+    const QString into = u" --merge-output-format '%1' --ffmpeg-location '/t/ff mpeg'"_s;
+    const QString extract
+        = u" -x --ffmpeg-location '/t/ff mpeg' --audio-format '%1' --audio-quality '5'"_s;
+    choiceRow("best quality", QualityChoice::Best, u"'bv*+ba/b'"_s, into.arg(u"mkv"_s));
+    choiceRow("mp4 compatible", QualityChoice::Mp4Compatible, u"'bv*+ba/b'"_s,
+              into.arg(u"mp4"_s) + u" -S 'vcodec:h264,acodec:aac'"_s);
+    choiceRow("1080p at most", QualityChoice::UpTo1080, u"'bv*+ba/b'"_s,
+              into.arg(u"mkv"_s) + u" -S 'res:1080'"_s);
+    choiceRow("720p at most", QualityChoice::UpTo720, u"'bv*+ba/b'"_s,
+              into.arg(u"mkv"_s) + u" -S 'res:720'"_s);
+    choiceRow("audio mp3", QualityChoice::AudioMp3, u"'ba/b'"_s, extract.arg(u"mp3"_s));
+    choiceRow("original audio", QualityChoice::AudioOriginal, u"'ba/b'"_s, extract.arg(u"best"_s));
+    choiceRow("ticked formats, none ticked", QualityChoice::Ticked, u"'best'"_s, {});
     row("root folder", u"/"_s, u"22"_s, false, on, u"/"_s + plain);
     // The downloader would read "%(id)s" in a folder as a field of the template.
     row("folder with apostrophes and percent signs", u"/v/L'été 50%/%(id)s"_s, u"22"_s, false, on,
