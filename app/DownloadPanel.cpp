@@ -3,6 +3,7 @@
 #include "app/DownloadPanel.h"
 
 #include <QAbstractAnimation>
+#include <QSignalBlocker>
 
 #include "app/ProgressReadout.h"
 #include "ui_DownloadPanel.h"
@@ -24,6 +25,42 @@ DownloadPanel::DownloadPanel(QWidget *parent)
     connect(m_ui->cancelDownloadButton, &QPushButton::clicked, this,
             &DownloadPanel::cancelRequested);
     connect(m_ui->mergeCheckBox, &QCheckBox::toggled, this, &DownloadPanel::mergeToggled);
+    fillQualityChoices();
+    connect(m_ui->qualityComboBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+        emit qualityChosen(
+            static_cast<QualityChoice>(m_ui->qualityComboBox->itemData(index).toInt()));
+    });
+}
+
+void DownloadPanel::fillQualityChoices()
+{
+    for (const QualityChoice choice : qualityChoices()) {
+        QString text;
+        switch (choice) {
+        case QualityChoice::Best:
+            text = tr("Meilleure qualité (image et son)");
+            break;
+        case QualityChoice::Mp4Compatible:
+            text = tr("MP4 compatible (H.264 et AAC)");
+            break;
+        case QualityChoice::UpTo1080:
+            text = tr("1080p au plus");
+            break;
+        case QualityChoice::UpTo720:
+            text = tr("720p au plus");
+            break;
+        case QualityChoice::AudioMp3:
+            text = tr("Audio MP3");
+            break;
+        case QualityChoice::AudioOriginal:
+            text = tr("Audio d'origine (sans conversion)");
+            break;
+        case QualityChoice::Ticked:
+            text = tr("Formats cochés");
+            break;
+        }
+        m_ui->qualityComboBox->addItem(text, static_cast<int>(choice));
+    }
 }
 
 DownloadPanel::~DownloadPanel() = default;
@@ -39,6 +76,14 @@ void DownloadPanel::setAllowed(const Allowed &allowed)
 void DownloadPanel::setMergeVideoAndAudio(bool merge)
 {
     m_ui->mergeCheckBox->setChecked(merge);
+}
+
+void DownloadPanel::setQualityChoice(QualityChoice choice)
+{
+    // Shown, not chosen: the session already holds it.
+    const QSignalBlocker blocker(m_ui->qualityComboBox);
+    m_ui->qualityComboBox->setCurrentIndex(
+        m_ui->qualityComboBox->findData(static_cast<int>(choice)));
 }
 
 void DownloadPanel::setMessage(const QString &message, const QString &detail)

@@ -15,7 +15,8 @@ class DownloadPanel;
 }
 
 /// The download actions and what they give: the download, audio download and cancel buttons,
-/// the choice to merge picture and sound, the message line and the progress bar.
+/// the choice to merge picture and sound, the quality to fetch, the message line and the
+/// progress bar.
 class DownloadPanel final : public QWidget
 {
     Q_OBJECT
@@ -39,6 +40,7 @@ public:
 
     void setAllowed(const Allowed &allowed);
     void setMergeVideoAndAudio(bool merge);
+    void setQualityChoice(QualityChoice choice);
     void setMessage(const QString &message, const QString &detail = {});
     void showProgress(const DownloadProgress &progress);
     /// A busy bar while formats are listed; the bar back to 0 around a download or an
@@ -52,8 +54,11 @@ signals:
     void downloadRequested(int tag);
     void cancelRequested();
     void mergeToggled(bool merge);
+    void qualityChosen(QualityChoice choice);
 
 private:
+    void fillQualityChoices();
+
     std::unique_ptr<Ui::DownloadPanel> m_ui;
     ProgressReadout *m_readout = nullptr;
 };

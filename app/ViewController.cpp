@@ -52,6 +52,7 @@ void ViewController::connectActions()
             &ViewController::cancelDownload);
     connect(m_downloadPanel, &DownloadPanel::mergeToggled, this,
             [this](bool merge) { m_settings.setMergeVideoAndAudio(merge); });
+    connect(m_downloadPanel, &DownloadPanel::qualityChosen, m_session, &Session::setQualityChoice);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
     connect(m_toolsMenu, &ToolsMenu::updateRequested, this, &ViewController::updateDownloader);
@@ -72,6 +73,8 @@ void ViewController::connectSession()
     connect(m_session, &Session::ended, this,
             [this](Session::Work work) { showWork(work, false); });
     connect(m_session, &Session::messageChanged, m_downloadPanel, &DownloadPanel::setMessage);
+    connect(m_session, &Session::qualityChoiceChanged, m_downloadPanel,
+            &DownloadPanel::setQualityChoice);
     connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
     connect(m_session, &Session::downloadFinished, m_resultPanel, &ResultPanel::showDownloadEnd);
     connect(m_session, &Session::transferProgressChanged, m_downloadPanel,
@@ -84,6 +87,7 @@ void ViewController::viewDidLoad()
     m_downloadPanel->setMessage(QString());
     m_addressBar->setFocus();
     m_downloadPanel->setMergeVideoAndAudio(m_settings.mergeVideoAndAudio());
+    m_downloadPanel->setQualityChoice(m_session->qualityChoice());
     if (m_settings.seedIfAbsent()) {
         printDiagnostic(u"Les paramètres n'existent pas"_s);
     }

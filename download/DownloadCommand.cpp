@@ -3,6 +3,8 @@
 #include "download/DownloadCommand.h"
 
 #include <algorithm>
+#include <iterator>
+#include <optional>
 
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -12,6 +14,93 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// A ready-made choice asks the downloader to pick the formats itself: no listing needed.
+void applyQualityChoice(DownloadRequest &request, const DownloadChoice &choice)
+{
+    // The best picture joined with the best sound, or the best single file where the site
+    // offers them only together.
+    const QString pictureAndSound = u"bv*+ba/b"_s;
+    const QString container = choice.container.isEmpty() ? u"mkv"_s : choice.container;
+    switch (choice.quality) {
+    case QualityChoice::Best:
+    case QualityChoice::UpTo1080:
+    case QualityChoice::UpTo720:
+        request.formatIDs = {pictureAndSound};
+        request.mergeOutputFormat = container;
+        request.formatSort = choice.quality == QualityChoice::UpTo1080 ? u"res:1080"_s
+            : choice.quality == QualityChoice::UpTo720                 ? u"res:720"_s
+                                                                       : QString();
+        break;
+    case QualityChoice::Mp4Compatible:
+        // What every player reads: H.264 picture and AAC sound, in mp4 whatever the
+        // Preferences say.
+        request.formatIDs = {pictureAndSound};
+        request.formatSort = u"vcodec:h264,acodec:aac"_s;
+        request.mergeOutputFormat = u"mp4"_s;
+        break;
+    case QualityChoice::AudioMp3:
+    case QualityChoice::AudioOriginal:
+        // "best" keeps the stream as it is, only moved into a file of its own kind. Nothing
+        // but the sound was fetched, so nothing else is kept.
+        request.formatIDs = {u"ba/b"_s};
+        request.audio = true;
+        request.audioFormat = choice.quality == QualityChoice::AudioMp3 ? u"mp3"_s : u"best"_s;
+        request.audioPreserveVideo = ControlState::Off;
+        break;
+    case QualityChoice::Ticked:
+        break;
+    }
+}
+
+std::optional<formatYoutube> bestListedAudio(const QList<formatYoutube> &listed)
+{
+    std::optional<formatYoutube> best;
+    for (const formatYoutube &format : listed) {
+        if (format.kind == FormatKind::AudioOnly && (!best || format.bitRate > best->bitRate)) {
+            best = format;
+        }
+    }
+    return best;
+}
+} // namespace
+
+QList<QualityChoice> qualityChoices()
+{
+    return {QualityChoice::Best,    QualityChoice::Mp4Compatible, QualityChoice::UpTo1080,
+            QualityChoice::UpTo720, QualityChoice::AudioMp3,      QualityChoice::AudioOriginal,
+            QualityChoice::Ticked};
+}
+
+QString qualityChoiceId(QualityChoice choice)
+{
+    switch (choice) {
+    case QualityChoice::Best:
+        return u"best"_s;
+    case QualityChoice::Mp4Compatible:
+        return u"mp4"_s;
+    case QualityChoice::UpTo1080:
+        return u"1080p"_s;
+    case QualityChoice::UpTo720:
+        return u"720p"_s;
+    case QualityChoice::AudioMp3:
+        return u"mp3"_s;
+    case QualityChoice::AudioOriginal:
+        return u"audio"_s;
+    case QualityChoice::Ticked:
+        return u"ticked"_s;
+    }
+    return {};
+}
+
+QualityChoice qualityChoiceFromId(const QString &id)
+{
+    const QList<QualityChoice> choices = qualityChoices();
+    const auto found = std::find_if(choices.cbegin(), choices.cend(),
+                                    [&id](QualityChoice c) { return qualityChoiceId(c) == id; });
+    return found != choices.cend() ? *found : QualityChoice::Best;
+}
+
 DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
 {
     DownloadRequest request;
@@ -20,19 +109,82 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.folder = choice.folder;
     request.address = choice.address;
     request.audio = choice.mode == DownloadMode::Audio;
+    request.audioFormat = choice.audio.format;
+    request.audioQuality = choice.audio.quality;
+    request.audioPreserveVideo = choice.audio.preserveVideo;
+    request.options = choice.options;
+    if (!request.audio && choice.quality != QualityChoice::Ticked) {
+        applyQualityChoice(request, choice);
+        return request;
+    }
     // An audio download keeps the sound alone: nothing to merge.
     const bool merge = !choice.mergeContainer.isEmpty() && !request.audio;
-    request.formatIDs = requestedFormats(choice.ticked, merge);
+    const FormatSelection selection = selectFormats(choice.ticked, choice.listed,
+                                                    request.audio ? FormatUse::Audio
+                                                        : merge   ? FormatUse::Merged
+                                                                  : FormatUse::AsTicked);
+    request.formatIDs = selection.ids;
+    request.note = selectionNote(selection);
     if (merge
         && std::any_of(request.formatIDs.cbegin(), request.formatIDs.cend(),
                        [](const QString &id) { return id.contains(u'+'); })) {
         request.mergeOutputFormat = choice.mergeContainer;
     }
-    request.audioFormat = choice.audio.format;
-    request.audioQuality = choice.audio.quality;
-    request.audioPreserveVideo = choice.audio.preserveVideo;
-    request.options = choice.options;
     return request;
+}
+
+FormatSelection selectFormats(const QList<formatYoutube> &ticked,
+                              const QList<formatYoutube> &listed, FormatUse use)
+{
+    FormatSelection selection;
+    QList<formatYoutube> kept;
+    QStringList seen;
+    for (const formatYoutube &format : ticked) {
+        if (seen.contains(format.formatID)) {
+            continue;
+        }
+        seen << format.formatID;
+        // The downloader would fail on a format it has no sound to extract from.
+        if (use == FormatUse::Audio && format.kind == FormatKind::VideoOnly) {
+            selection.withoutSound << format.formatID;
+        } else {
+            kept << format;
+        }
+    }
+    const auto has = [&kept](FormatKind kind) {
+        return std::any_of(kept.cbegin(), kept.cend(),
+                           [kind](const formatYoutube &f) { return f.kind == kind; });
+    };
+    const bool merge = use == FormatUse::Merged;
+    // A picture ticked alone would be downloaded silent: it takes the best sound offered.
+    const std::optional<formatYoutube> added
+        = merge && has(FormatKind::VideoOnly) && !has(FormatKind::AudioOnly)
+        ? bestListedAudio(listed)
+        : std::nullopt;
+    if (added) {
+        kept << *added;
+    }
+    selection.ids = requestedFormats(kept, merge);
+    if (added) {
+        std::copy_if(selection.ids.cbegin(), selection.ids.cend(),
+                     std::back_inserter(selection.pairedWithListed),
+                     [](const QString &id) { return id.contains(u'+'); });
+    }
+    return selection;
+}
+
+QString selectionNote(const FormatSelection &selection)
+{
+    QStringList parts;
+    if (!selection.pairedWithListed.isEmpty()) {
+        parts << QObject::tr("Aucun format audio coché : réuni au meilleur son proposé (%1)")
+                     .arg(selection.pairedWithListed.join(u", "_s));
+    }
+    if (!selection.withoutSound.isEmpty()) {
+        parts << QObject::tr("Formats sans son laissés de côté : %1")
+                     .arg(selection.withoutSound.join(u", "_s));
+    }
+    return parts.join(u" ; "_s);
 }
 
 QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge)
@@ -124,6 +276,9 @@ QString composeDownloadCommand(const DownloadRequest &request)
         if (request.audioPreserveVideo == ControlState::On) {
             command += u" -k"_s;
         }
+    }
+    if (!request.formatSort.isEmpty()) {
+        command += u" -S "_s + shellQuote(request.formatSort);
     }
     command += composeDownloaderOptions(request.options);
     // After "--" the downloader takes the address as data even when it begins with "-".

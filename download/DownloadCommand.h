@@ -14,6 +14,25 @@
 /// A plain download of the ticked formats, or one that extracts their audio.
 enum class DownloadMode { Plain, Audio };
 
+/// What the download button fetches: a ready-made choice that needs no listing, or the
+/// ticked formats as they are. In the order the window offers them.
+enum class QualityChoice {
+    Best,
+    Mp4Compatible,
+    UpTo1080,
+    UpTo720,
+    AudioMp3,
+    AudioOriginal,
+    Ticked
+};
+
+/// Every choice, in the order offered.
+QList<QualityChoice> qualityChoices();
+/// The name a choice is stored under, which never changes with the wording shown.
+QString qualityChoiceId(QualityChoice choice);
+/// The choice stored under `id`; Best for an unknown or missing one.
+QualityChoice qualityChoiceFromId(const QString &id);
+
 /// Everything a download's command line is made of.
 struct DownloadRequest
 {
@@ -33,6 +52,11 @@ struct DownloadRequest
     /// The container ("mkv", "mp4") into which ffmpeg merges picture and sound ("137+140");
     /// empty: nothing is merged.
     QString mergeOutputFormat;
+    /// The downloader's format sort ("res:720"); empty: its own order.
+    QString formatSort;
+    /// What to say of the formats asked for, in French (an audio format added, formats
+    /// left out); empty: nothing.
+    QString note;
 };
 
 /// What the user chose for one download.
@@ -48,7 +72,36 @@ struct DownloadChoice
     /// "Réunir l'image et le son": the container to merge into; empty when not asked.
     QString mergeContainer;
     DownloaderOptions options;
+    /// Of the plain download; the audio download always takes the ticked formats.
+    QualityChoice quality = QualityChoice::Ticked;
+    /// The Preferences' container, for the choices that always merge.
+    QString container;
+    /// Every listed record, ticked or not: where a lone picture finds its sound.
+    QList<formatYoutube> listed;
 };
+
+/// The formats to ask for, and what became of the ticked ones on the way.
+struct FormatSelection
+{
+    QStringList ids;
+    /// Video-only codes joined with the best listed audio, which was not ticked ("137+140").
+    QStringList pairedWithListed;
+    /// Ticked codes without sound, left out of an audio download.
+    QStringList withoutSound;
+};
+
+/// How the ticked formats are used.
+enum class FormatUse { AsTicked, Merged, Audio };
+
+/// The ticked formats to ask for, each code once (two listings of one address give it twice).
+/// Merged: each video-only format joined with the best ticked audio format (the highest bit
+/// rate, the first of equals), or, with none ticked, the best one `listed`. Audio: the formats
+/// without sound left out.
+FormatSelection selectFormats(const QList<formatYoutube> &ticked,
+                              const QList<formatYoutube> &listed, FormatUse use);
+
+/// The French line that says what selectFormats() changed; empty when nothing.
+QString selectionNote(const FormatSelection &selection);
 
 /// The request for one download, with the tools found at start-up.
 DownloadRequest makeDownloadRequest(const DownloadChoice &choice);

@@ -23,6 +23,13 @@ Session::Session(QSettings &store, ToolSet &tools, QObject *parent)
     connectQuery();
     connectRunner();
     connectInstaller();
+    // Ticking a format says which formats to fetch.
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                if (roles.contains(Qt::CheckStateRole) && !m_model->checkedFormats().isEmpty()) {
+                    setQualityChoice(QualityChoice::Ticked);
+                }
+            });
 }
 
 Session::~Session() = default;
@@ -54,7 +61,7 @@ void Session::connectRunner()
     }
     connect(m_runner, &DownloadRunner::progressChanged, this, &Session::progressChanged);
     connect(m_runner, &DownloadRunner::finished, this, [this](const QStringList &files) {
-        end(Work::Download, {});
+        end(Work::Download, m_downloadNote);
         emit downloadFinished(files, m_downloadFolder);
     });
     connect(m_runner, &DownloadRunner::failed, this,
@@ -152,6 +159,20 @@ DownloaderOptions Session::downloaderOptions() const
     return {m_tools.javaScriptRuntimeOption()};
 }
 
+QualityChoice Session::qualityChoice() const
+{
+    return qualityChoiceFromId(m_settings.downloadChoice());
+}
+
+void Session::setQualityChoice(QualityChoice choice)
+{
+    if (choice == qualityChoice()) {
+        return;
+    }
+    m_settings.setDownloadChoice(qualityChoiceId(choice));
+    emit qualityChoiceChanged(choice);
+}
+
 void Session::queryFormats(const QString &address)
 {
     if (isBusy() || !mayRun(ToolSet::Need::Downloader, address)) {
@@ -170,9 +191,22 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     }
     // The settings are read on every download, plain ones included, before the folder.
     const AudioSettings audio = m_settings.audioSettings();
-    if (!mayRun(mode == DownloadMode::Audio ? ToolSet::Need::DownloaderAndConverter
-                                            : ToolSet::Need::Downloader,
+    DownloadChoice choice;
+    choice.mode = mode;
+    choice.quality = mode == DownloadMode::Plain ? qualityChoice() : QualityChoice::Ticked;
+    choice.ticked = m_model->checkedFormats();
+    choice.listed = formatList();
+    // The ready-made choices merge or extract: they need the converter too.
+    const bool converter = mode == DownloadMode::Audio || choice.quality != QualityChoice::Ticked;
+    if (!mayRun(converter ? ToolSet::Need::DownloaderAndConverter : ToolSet::Need::Downloader,
                 address)) {
+        return;
+    }
+    if (mode == DownloadMode::Audio && !choice.ticked.isEmpty()
+        && selectFormats(choice.ticked, {}, FormatUse::Audio).ids.isEmpty()) {
+        emit messageChanged(tr("Aucun format coché n'a de son : cochez un format audio, ou "
+                               "aucun pour le meilleur"),
+                            {});
         return;
     }
     const QString folder = chooseFolder(m_settings.lastFolder());
@@ -183,20 +217,19 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
         emit messageChanged(refusal, {});
         return;
     }
-    DownloadChoice choice;
-    choice.mode = mode;
-    choice.ticked = m_model->checkedFormats();
     choice.folder = folder;
     choice.address = address;
     choice.audio = audio;
     choice.mergeContainer
         = m_settings.mergeVideoAndAudio() ? m_settings.mergeContainer() : QString();
+    choice.container = m_settings.mergeContainer();
     choice.options = downloaderOptions();
     const DownloadRequest request = makeDownloadRequest(choice);
+    m_downloadNote = request.note;
     m_downloadFolder = request.folder;
     m_settings.setLastFolder(request.folder);
     m_downloading = true;
-    emit messageChanged({}, {});
+    emit messageChanged(m_downloadNote, {});
     emit started(Work::Download);
     m_runner->start(request);
 }

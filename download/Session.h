@@ -53,9 +53,14 @@ public:
     bool canInstall() const;
     bool canRevertDownloader() const;
 
+    /// What the download button fetches; remembered from one start to the next. Ticking a
+    /// format turns it to the ticked formats.
+    QualityChoice qualityChoice() const;
+    void setQualityChoice(QualityChoice choice);
+
     void queryFormats(const QString &address);
-    /// Downloads the ticked formats, in the table's order, into the folder that
-    /// `chooseFolder` gives.
+    /// Downloads the quality choice, or the ticked formats in the table's order, into the
+    /// folder that `chooseFolder` gives. The audio download always takes the ticked formats.
     void download(DownloadMode mode, const QString &address, const FolderChooser &chooseFolder);
     void updateDownloader();
     void installJavaScriptRuntime();
@@ -71,6 +76,7 @@ signals:
     /// What the message line says; the detail is the tool's own line, for the tooltip.
     void messageChanged(const QString &message, const QString &detail);
     void formatsListed(const QList<formatYoutube> &formats);
+    void qualityChoiceChanged(QualityChoice choice);
     void progressChanged(const DownloadProgress &progress);
     /// A download ended well, with the files it left in `folder`.
     void downloadFinished(const QStringList &files, const QString &folder);
@@ -95,6 +101,8 @@ private:
     DownloadRunner *m_runner = nullptr;
     ToolInstaller *m_installer = nullptr;
     QString m_downloadFolder;
+    /// What the request changed in the ticked formats, said again at the end.
+    QString m_downloadNote;
     // Set before each work starts, so that a failure reported at once finds it running.
     bool m_listing = false;
     bool m_downloading = false;

@@ -139,6 +139,16 @@ void Settings::setMergeContainer(const QString &container)
     m_store.setValue(key(mergeContainerKey), container);
 }
 
+QString Settings::downloadChoice() const
+{
+    return m_store.value(key(downloadChoiceKey)).toString();
+}
+
+void Settings::setDownloadChoice(const QString &choice)
+{
+    m_store.setValue(key(downloadChoiceKey), choice);
+}
+
 QString Settings::lastFolder() const
 {
     return m_store.value(key(lastFolderKey)).toString();

@@ -33,6 +33,7 @@ public:
     static constexpr char16_t downloaderChannelKey[] = u"DownloaderChannel";
     static constexpr char16_t mergeVideoAndAudioKey[] = u"MergeVideoAndAudio";
     static constexpr char16_t mergeContainerKey[] = u"MergeContainer";
+    static constexpr char16_t downloadChoiceKey[] = u"DownloadChoice";
     static constexpr char16_t lastFolderKey[] = u"LastFolder";
     static constexpr char16_t windowGeometryKey[] = u"WindowGeometry";
     static constexpr char16_t columnWidthsKey[] = u"ColumnWidths";
@@ -72,6 +73,10 @@ public:
     /// "mkv" unless "mp4" is stored.
     bool mergeVideoAndAudio() const;
     QString mergeContainer() const;
+    /// What the download button fetches, as the name the session gives it; empty when none
+    /// is stored.
+    QString downloadChoice() const;
+    void setDownloadChoice(const QString &choice);
 
     /// What the window remembers from one start to the next: the folder of the last
     /// download, its own size and place, the format table's column widths.

@@ -189,6 +189,7 @@ private slots:
     // With the real downloader and converter.
     void plainAndAudioDownloads();
     void badAddressThenPictureAndSoundInOneFile();
+    void oneClickToOneFile();
     void updatedDownloaderRuns();
 };
 
@@ -660,6 +661,32 @@ void tst_ViewController::badAddressThenPictureAndSoundInOneFile()
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.first().endsWith(u".mp4"_s), qPrintable(files.first()));
     QCOMPARE(streamCodecs(w.target.filePath(files.first())), (QStringList {u"h264"_s, u"aac"_s}));
+}
+
+void tst_ViewController::oneClickToOneFile()
+{
+    {
+        // A fresh profile, nothing listed: the best picture and sound, merged into mkv.
+        WindowHarness w;
+        QCOMPARE(w.child<QComboBox>(u"qualityComboBox"_s)->currentText(),
+                 u"Meilleure qualité (image et son)"_s);
+        w.window->setAddress(media().manifestUrl());
+        w.click(u"downloadButton"_s);
+        QVERIFY(w.waitForDownloadEnd());
+        const QStringList files = filesIn(w.target.path());
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(files.first().endsWith(u".mkv"_s), qPrintable(files.first()));
+        QCOMPARE(streamCodecs(w.target.filePath(files.first())),
+                 (QStringList {u"h264"_s, u"aac"_s}));
+    }
+    // "Formats cochés" with nothing ticked asks for the best, and is remembered.
+    WindowHarness w(Downloader::StandIn);
+    w.child<QComboBox>(u"qualityComboBox"_s)->setCurrentText(u"Formats cochés"_s);
+    QCOMPARE(w.store->value(u"DownloadChoice"_s).toString(), u"ticked"_s);
+    w.window->setAddress(u"http://127.0.0.1:9/v"_s);
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd(30'000));
+    QVERIFY(TestSupport::readFile(w.tools.filePath(u"arguments"_s)).contains("\0-f\0best\0"_ba));
 }
 
 void tst_ViewController::updatedDownloaderRuns()

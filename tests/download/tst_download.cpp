@@ -109,7 +109,9 @@ void tst_Download::commandLine_data()
                                        192,
                                        keep,
                                        DownloaderOptions {runtime},
-                                       merge};
+                                       merge,
+                                       {},
+                                       {}};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
                 + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
@@ -131,6 +133,36 @@ void tst_Download::commandLine_data()
         u"/v/"_s + QString(plain).replace(u"'22'"_s, u"'137+140,18'"_s)
             + u" --merge-output-format 'mkv' --ffmpeg-location '/t/ff mpeg'"_s,
         {}, u"mkv"_s);
+    // Each ready-made choice, with the Preferences at opus, 5, keep the video, mkv.
+    const auto choiceRow = [&plain](const char *name, QualityChoice quality, const QString &codes,
+                                    const QString &rest) {
+        DownloadChoice choice;
+        choice.folder = u"/v"_s;
+        choice.address = u"https://a/w?v=1&x='$(y)'"_s;
+        choice.audio = {u"opus"_s, 5, ControlState::On};
+        choice.quality = quality;
+        choice.container = u"mkv"_s;
+        DownloadRequest request = makeDownloadRequest(choice);
+        request.youtubeDLPath = u"/t/youtube-dl"_s;
+        request.ffmpegPath = u"/t/ff mpeg"_s;
+        QTest::newRow(name) << request
+                            << u"'/t/youtube-dl' -o '/v/"_s
+                + QString(plain).replace(u"'22'"_s, codes) + rest
+                + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
+    };
+    const QString into = u" --merge-output-format '%1' --ffmpeg-location '/t/ff mpeg'"_s;
+    const QString extract
+        = u" -x --ffmpeg-location '/t/ff mpeg' --audio-format '%1' --audio-quality '5'"_s;
+    choiceRow("best quality", QualityChoice::Best, u"'bv*+ba/b'"_s, into.arg(u"mkv"_s));
+    choiceRow("mp4 compatible", QualityChoice::Mp4Compatible, u"'bv*+ba/b'"_s,
+              into.arg(u"mp4"_s) + u" -S 'vcodec:h264,acodec:aac'"_s);
+    choiceRow("1080p at most", QualityChoice::UpTo1080, u"'bv*+ba/b'"_s,
+              into.arg(u"mkv"_s) + u" -S 'res:1080'"_s);
+    choiceRow("720p at most", QualityChoice::UpTo720, u"'bv*+ba/b'"_s,
+              into.arg(u"mkv"_s) + u" -S 'res:720'"_s);
+    choiceRow("audio mp3", QualityChoice::AudioMp3, u"'ba/b'"_s, extract.arg(u"mp3"_s));
+    choiceRow("original audio", QualityChoice::AudioOriginal, u"'ba/b'"_s, extract.arg(u"best"_s));
+    choiceRow("ticked formats, none ticked", QualityChoice::Ticked, u"'best'"_s, {});
     row("root folder", u"/"_s, u"22"_s, false, on, u"/"_s + plain);
     // The downloader would read "%(id)s" in a folder as a field of the template.
     row("folder with apostrophes and percent signs", u"/v/L'été 50%/%(id)s"_s, u"22"_s, false, on,
@@ -168,36 +200,55 @@ void tst_Download::qualityAndFolderRules()
         QCOMPARE(folderRefusal(root.filePath(name)).isEmpty(), refusal.isEmpty());
     }
     QVERIFY(folderRefusal(root.filePath(u"gone"_s)).startsWith(u"Dossier introuvable"_s));
+    QCOMPARE(selectionNote({{}, {u"137+140"_s}, {u"136"_s}}),
+             u"Aucun format audio coché : réuni au meilleur son proposé (137+140) ; Formats sans "
+             "son laissés de côté : 136"_s);
 }
 
 void tst_Download::mergedFormats_data()
 {
     QTest::addColumn<QString>("ticked"); // listing lines, separated by "|"
-    QTest::addColumn<QString>("plain"); // the codes asked for without merging, then with
+    QTest::addColumn<QString>("unticked"); // listed beside them
+    QTest::addColumn<QString>("plain"); // the codes asked for as ticked, merged, for the audio
     QTest::addColumn<QString>("merged");
+    QTest::addColumn<QString>("audio");
+    const auto row = [](const char *name, const QString &ticked, const QString &unticked,
+                        const QString &plain, const QString &merged, const QString &audio) {
+        QTest::newRow(name) << ticked << unticked << plain << merged << audio;
+    };
     const QString video = u"137 mp4 1920x1080 video only|136 mp4 1280x720 video only"_s;
     const QString audio
         = u"|140 m4a audio only 129k|251 webm audio only 160k|249 webm audio only 160k"_s;
-    QTest::newRow("two videos, the best audio")
-        << video + audio << u"137,136,140,251,249"_s << u"137+251,136+251"_s;
-    QTest::newRow("with sound stays as it is")
-        << u"18 mp4 640x360 360p|"_s + video + audio << u"18,137,136,140,251,249"_s
-        << u"18,137+251,136+251"_s;
-    QTest::newRow("no audio to join") << video << u"137,136"_s << u"137,136"_s;
-    QTest::newRow("no video to join") << u"140 m4a audio only 129k"_s << u"140"_s << u"140"_s;
+    row("two videos, the best audio", video + audio, {}, u"137,136,140,251,249"_s,
+        u"137+251,136+251"_s, u"140,251,249"_s);
+    row("with sound stays as it is", u"18 mp4 640x360 360p|"_s + video + audio, {},
+        u"18,137,136,140,251,249"_s, u"18,137+251,136+251"_s, u"18,140,251,249"_s);
+    row("no audio to join", video, {}, u"137,136"_s, u"137,136"_s, {});
+    row("no video to join", u"140 m4a audio only 129k"_s, {}, u"140"_s, u"140"_s, u"140"_s);
+    row("no audio ticked: the best listed", video, audio, u"137,136"_s, u"137+251,136+251"_s, {});
+    row("a ticked audio before the listed", video + audio.first(24), audio.mid(24),
+        u"137,136,140"_s, u"137+140,136+140"_s, u"140"_s);
+    row("a code ticked twice, asked once", video + u'|' + video, audio, u"137,136"_s,
+        u"137+251,136+251"_s, {});
 }
 
 void tst_Download::mergedFormats()
 {
     QFETCH(QString, ticked);
+    QFETCH(QString, unticked);
     QFETCH(QString, plain);
     QFETCH(QString, merged);
-    QList<formatYoutube> formats;
-    for (const QString &line : ticked.split(u'|')) {
-        formats << *parseFormatLine(line);
+    QFETCH(QString, audio);
+    QList<formatYoutube> listed;
+    for (const QString &line : QString(ticked + u'|' + unticked).split(u'|', Qt::SkipEmptyParts)) {
+        listed << *parseFormatLine(line);
     }
-    QCOMPARE(requestedFormats(formats, false).join(u','), plain);
-    QCOMPARE(requestedFormats(formats, true).join(u','), merged);
+    const QList<formatYoutube> formats = listed.first(ticked.count(u'|') + 1);
+    for (const auto &[use, codes] :
+         {std::pair {FormatUse::AsTicked, plain}, std::pair {FormatUse::Merged, merged},
+          std::pair {FormatUse::Audio, audio}}) {
+        QCOMPARE(selectFormats(formats, listed, use).ids.join(u','), codes);
+    }
 }
 
 void tst_Download::monitorLines_data()
