@@ -33,6 +33,7 @@ struct DownloadRequest
     /// The container ("mkv", "mp4") into which ffmpeg merges picture and sound ("137+140");
     /// empty: nothing is merged.
     QString mergeOutputFormat;
+    FileNaming naming = FileNaming::TitleCodeAndFormat;
 };
 
 /// What the user chose for one download.
@@ -48,6 +49,8 @@ struct DownloadChoice
     /// "Réunir l'image et le son": the container to merge into; empty when not asked.
     QString mergeContainer;
     DownloaderOptions options;
+    /// From the Preferences window.
+    FileNaming naming = FileNaming::TitleCodeAndFormat;
 };
 
 /// The request for one download, with the tools found at start-up.
@@ -65,7 +68,7 @@ QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge);
 QString folderRefusal(const QString &folder);
 
 /// The output template that follows the folder inside the same quoted word.
-QString outputTemplate();
+QString outputTemplate(FileNaming naming = FileNaming::TitleCodeAndFormat);
 
 /// The folder text of the template: the folder with exactly one "/" at its end.
 QString folderWithSlash(const QString &folder);

@@ -192,6 +192,7 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     choice.mergeContainer
         = m_settings.mergeVideoAndAudio() ? m_settings.mergeContainer() : QString();
     choice.options = downloaderOptions();
+    choice.naming = m_settings.fileNaming();
     const DownloadRequest request = makeDownloadRequest(choice);
     m_downloadFolder = request.folder;
     m_settings.setLastFolder(request.folder);

@@ -476,7 +476,7 @@ void tst_ViewController::preferences_data()
     QTest::addColumn<QString>("format"); // typed; empty: left as opened
     QTest::addColumn<QString>("quality");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("after"); // format|quality|keep video, as stored
+    QTest::addColumn<QString>("after"); // format|quality|keep video|file names, as stored
     QTest::addColumn<QString>("hint"); // the start of what the window explains
     const auto row = [](const char *name, const QByteArray &stored, const QString &format,
                         const QString &quality, const QString &button, const QString &after,
@@ -484,23 +484,26 @@ void tst_ViewController::preferences_data()
         QTest::newRow(name) << stored << format << quality << button << after << hint;
     };
     const QString ok = u"okButton"_s;
-    const QString seeded = u"best|0|1"_s;
+    const QString seeded = u"best|0|1|full"_s;
     row("opened and stored as seeded", {}, {}, {}, ok, seeded);
     row("typed format, quality between blanks", {}, u"alac; x"_s, u" 320 "_s, ok,
-        u"alac; x|320|1"_s, u"Format inconnu du téléchargeur"_s);
+        u"alac; x|320|1|full"_s, u"Format inconnu du téléchargeur"_s);
     // Nothing but a whole number from 0 to 9999 is taken, and nothing becomes another number.
+    const QString untouched = u"best|0|1|"_s;
     for (const char *refused : {"3.5", "1e3", "12abc", "+5", "-1", "10000", "99999999999", "٣"}) {
-        row(refused, {}, {}, QString::fromUtf8(refused), ok, seeded, u"Qualité refusée"_s);
+        row(refused, {}, {}, QString::fromUtf8(refused), ok, untouched, u"Qualité refusée"_s);
     }
-    row("blank quality: OK waits", {}, {}, u" "_s, ok, seeded, u"OK attend une qualité"_s);
-    row("cancel", {}, u"wav"_s, u"320"_s, u"cancelButton"_s, seeded);
+    row("blank quality: OK waits", {}, {}, u" "_s, ok, untouched, u"OK attend une qualité"_s);
+    row("cancel", {}, u"wav"_s, u"320"_s, u"cancelButton"_s, untouched);
     // Hand-edited values that do not convert open, and are used, as the seeded ones.
     row("format read back as a list, mixed state", "AudioFormat=mp3, wav\nAudioPreserveVideo=-1",
-        {}, {}, ok, u"best|0|0"_s);
+        {}, {}, ok, u"best|0|0|full"_s);
     row("unreadable values",
         "AudioFormat=@ByteArray(mp3)\nAudioQuality=4294967296\nAudioPreserveVideo=yes", {}, {}, ok,
         seeded);
-    row("quality not a number", "AudioFormat=mp3\nAudioQuality=abc", {}, {}, ok, u"mp3|0|1"_s);
+    row("quality not a number", "AudioFormat=mp3\nAudioQuality=abc", {}, {}, ok, u"mp3|0|1|full"_s);
+    row("file names by title alone, kept", "FileNaming=title", {}, {}, ok, u"best|0|1|title"_s);
+    row("file names unknown: the usual ones", "FileNaming=id", {}, {}, ok, seeded);
 }
 
 void tst_ViewController::preferences()
@@ -543,7 +546,8 @@ void tst_ViewController::preferences()
     store->sync();
     QCOMPARE(store->value(u"AudioFormat"_s).toString() + u'|'
                  + store->value(u"AudioQuality"_s).toString() + u'|'
-                 + store->value(u"AudioPreserveVideo"_s).toString(),
+                 + store->value(u"AudioPreserveVideo"_s).toString() + u'|'
+                 + store->value(u"FileNaming"_s).toString(),
              after);
 }
 
