@@ -4,6 +4,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/ViewController.h"
 #include "tools/PlainText.h"
@@ -17,10 +18,25 @@ QString askForFolder(QWidget *parent, const QString &start)
 
 bool confirmQuit(QWidget *parent)
 {
-    return QMessageBox::question(parent, ViewController::tr("Quitter Quorvel"),
-                                 ViewController::tr("Un téléchargement est en cours. "
-                                                    "L'arrêter et quitter ?"))
-        == QMessageBox::Yes;
+    const std::unique_ptr<QMessageBox> question = quitQuestion(parent);
+    question->exec();
+    return question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
+}
+
+std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent)
+{
+    auto question = std::make_unique<QMessageBox>(
+        QMessageBox::Question, ViewController::tr("Quitter Quorvel"),
+        ViewController::tr("Un téléchargement est en cours. L'arrêter et quitter ?"),
+        QMessageBox::NoButton, parent);
+    // Named for what they do; Enter, Escape and closing the dialog keep the download, which
+    // only a deliberate choice stops.
+    question->addButton(ViewController::tr("&Arrêter et quitter"), QMessageBox::DestructiveRole);
+    QPushButton *keep = question->addButton(ViewController::tr("&Continuer le téléchargement"),
+                                            QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    return question;
 }
 
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered)

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -28,6 +29,7 @@
 #include <QTimer>
 
 #include "TestSupport.h"
+#include "app/UserQuestions.h"
 #include "app/ViewController.h"
 #include "catalogue/FormatList.h"
 #include "tools/ToolSet.h"
@@ -356,6 +358,11 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
                            u"downloadAudioButton"_s, u"mergeCheckBox"_s}));
     QTest::keyClick(w.window.get(), Qt::Key_Comma, Qt::ControlModifier);
     QTRY_VERIFY(w.window->findChild<preferenceViewController *>());
+    // Enter at the quit question keeps the download going.
+    const std::unique_ptr<QMessageBox> question = quitQuestion(w.window.get());
+    question->show();
+    QTest::keyClick(question.get(), Qt::Key_Return);
+    QCOMPARE(question->clickedButton()->text(), u"&Continuer le téléchargement"_s);
     // At the default size a listing shows every column, the long note cut short.
     w.setBehaviour("printf '137 mp4 1920x1080 %0400d 3.28MiB 1200k [en-US] original\\n' 0");
     QVERIFY(w.listAndTick(u"http://127.0.0.1:9/v"_s, {}));
