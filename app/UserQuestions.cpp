@@ -2,12 +2,17 @@
 // SPDX-License-Identifier: MIT
 #include "app/UserQuestions.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "app/ViewController.h"
 #include "tools/PlainText.h"
+#include "tools/ToolSet.h"
+
+using namespace Qt::StringLiterals;
 
 QString askForFolder(QWidget *parent, const QString &start)
 {
@@ -50,4 +55,26 @@ bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &
     question.setTextFormat(Qt::PlainText);
     question.setDefaultButton(QMessageBox::No);
     return question.exec() == QMessageBox::Yes;
+}
+
+QString aboutText(const ToolSet &tools)
+{
+    // The downloader's version and path come from outside: plain text, shown as stored.
+    const QString downloader = tools.description().isEmpty()
+        ? ViewController::tr("Téléchargeur : version inconnue")
+        : tools.description();
+    return ViewController::tr("Quorvel %1\nTélécharge des vidéos en ligne, ou seulement leur "
+                              "son.\nLicence : MIT\n\n%2\n%3")
+        .arg(u"" QUORVEL_VERSION ""_s, shownText(downloader),
+             shownText(QDir::toNativeSeparators(
+                 youtubeDLPath().value_or(ViewController::tr("Outil introuvable : youtube-dl")))));
+}
+
+void showAbout(QWidget *parent, const ToolSet &tools)
+{
+    QMessageBox about(QMessageBox::Information, ViewController::tr("À propos de Quorvel"),
+                      aboutText(tools), QMessageBox::Ok, parent);
+    about.setTextFormat(Qt::PlainText);
+    about.setIconPixmap(QApplication::windowIcon().pixmap(64));
+    about.exec();
 }

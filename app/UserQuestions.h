@@ -8,6 +8,7 @@
 
 class QMessageBox;
 class QWidget;
+class ToolSet;
 
 // The questions that the main window asks through the platform's dialogs, unless a test
 // answers them instead.
@@ -20,3 +21,8 @@ bool confirmQuit(QWidget *parent);
 std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent);
 /// Whether to install a downloader older than the installed one.
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered);
+
+/// What Aide → "À propos de Quorvel" says: the version, the licence, and which downloader
+/// runs, from where.
+QString aboutText(const ToolSet &tools);
+void showAbout(QWidget *parent, const ToolSet &tools);

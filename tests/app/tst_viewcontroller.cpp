@@ -363,6 +363,9 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
     question->show();
     QTest::keyClick(question.get(), Qt::Key_Return);
     QCOMPARE(question->clickedButton()->text(), u"&Continuer le téléchargement"_s);
+    QCOMPARE(w.child<QAction>(u"aboutAction"_s)->text(), u"À &propos de Quorvel"_s);
+    QVERIFY(aboutText(w.toolSet).startsWith(u"Quorvel " QUORVEL_VERSION "\n"_s));
+    QVERIFY(aboutText(w.toolSet).endsWith(u'\n' + *youtubeDLPath()));
     // At the default size a listing shows every column, the long note cut short.
     w.setBehaviour("printf '137 mp4 1920x1080 %0400d 3.28MiB 1200k [en-US] original\\n' 0");
     QVERIFY(w.listAndTick(u"http://127.0.0.1:9/v"_s, {}));
