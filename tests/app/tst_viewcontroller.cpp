@@ -27,6 +27,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 #include "TestSupport.h"
 #include "app/UserQuestions.h"
@@ -272,6 +273,14 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
              "-F\0--js-runtimes\0"_ba + w.toolSet.javaScriptRuntimeOption().toUtf8()
                  + "\0--\0http://127.0.0.1:9/v\0"_ba);
     auto *table = w.child<QTableView>(u"tableView"_s);
+    // Screen readers hear an unticked row's box as a checkbox, and the field's clear button.
+    const QAccessible::State unticked
+        = QAccessible::queryAccessibleInterface(table)->tableInterface()->cellAt(1, 0)->state();
+    QVERIFY(unticked.checkable && !unticked.checked);
+    QCOMPARE(QAccessible::queryAccessibleInterface(
+                 w.child<QLineEdit>(u"urlYoutube"_s)->findChild<QToolButton *>())
+                 ->text(QAccessible::Name),
+             u"Effacer l'adresse"_s);
     QHeaderView *header = table->horizontalHeader();
     const auto click = [&](int section) {
         QTest::mouseClick(
