@@ -650,12 +650,19 @@ void tst_ViewController::badAddressThenPictureAndSoundInOneFile()
     QVERIFY(w.listAndTick(media().manifestUrl(), {u"137"_s, u"140"_s}));
     w.child<QCheckBox>(u"mergeCheckBox"_s)->setChecked(true);
     w.store->setValue(u"MergeContainer"_s, u"mp4"_s);
+    w.store->setValue(u"FileNaming"_s, u"title"_s);
     w.click(u"downloadButton"_s);
     QVERIFY(w.waitForDownloadEnd());
     const QStringList files = filesIn(w.target.path());
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.first().endsWith(u".mp4"_s), qPrintable(files.first()));
     QCOMPARE(streamCodecs(w.target.filePath(files.first())), (QStringList {u"h264"_s, u"aac"_s}));
+    // Named by the title alone, the same download again is numbered; the first file stays.
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd() && !files.first().contains(u'#'));
+    QCOMPARE(filesIn(w.target.path()).size(), 2);
+    QCOMPARE(filesIn(w.target.path(), u"*-2.mp4"_s),
+             QStringList {QString(files.first()).replace(u".mp4"_s, u"-2.mp4"_s)});
 }
 
 void tst_ViewController::updatedDownloaderRuns()
