@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include <QToolButton>
+
 #include "ui_AddressBar.h"
 
 AddressBar::AddressBar(QWidget *parent)
@@ -15,6 +17,11 @@ AddressBar::AddressBar(QWidget *parent)
     // A pasted address is never cut short: it reaches the downloader whole, or the shell
     // refuses a command line beyond the system's limit and the window says so.
     m_ui->urlYoutube->setMaxLength(std::numeric_limits<int>::max());
+    // The field's clear button is Qt's own, with an icon and no name for screen readers.
+    for (auto *clearButton : m_ui->urlYoutube->findChildren<QToolButton *>()) {
+        clearButton->setAccessibleName(tr("Effacer l'adresse"));
+        clearButton->setToolTip(tr("Effacer l'adresse"));
+    }
     connect(m_ui->getFormatButton, &QPushButton::clicked, this, &AddressBar::formatsRequested);
     connect(m_ui->urlYoutube, &QLineEdit::returnPressed, this, [this] {
         if (m_ui->getFormatButton->isEnabled()) {

@@ -2,11 +2,17 @@
 // SPDX-License-Identifier: MIT
 #include "app/UserQuestions.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "app/ViewController.h"
 #include "tools/PlainText.h"
+#include "tools/ToolSet.h"
+
+using namespace Qt::StringLiterals;
 
 QString askForFolder(QWidget *parent, const QString &start)
 {
@@ -17,10 +23,25 @@ QString askForFolder(QWidget *parent, const QString &start)
 
 bool confirmQuit(QWidget *parent)
 {
-    return QMessageBox::question(parent, ViewController::tr("Quitter Quorvel"),
-                                 ViewController::tr("Un téléchargement est en cours. "
-                                                    "L'arrêter et quitter ?"))
-        == QMessageBox::Yes;
+    const std::unique_ptr<QMessageBox> question = quitQuestion(parent);
+    question->exec();
+    return question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
+}
+
+std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent)
+{
+    auto question = std::make_unique<QMessageBox>(
+        QMessageBox::Question, ViewController::tr("Quitter Quorvel"),
+        ViewController::tr("Un téléchargement est en cours. L'arrêter et quitter ?"),
+        QMessageBox::NoButton, parent);
+    // Named for what they do; Enter, Escape and closing the dialog keep the download, which
+    // only a deliberate choice stops.
+    question->addButton(ViewController::tr("&Arrêter et quitter"), QMessageBox::DestructiveRole);
+    QPushButton *keep = question->addButton(ViewController::tr("&Continuer le téléchargement"),
+                                            QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    return question;
 }
 
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered)
@@ -34,4 +55,26 @@ bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &
     question.setTextFormat(Qt::PlainText);
     question.setDefaultButton(QMessageBox::No);
     return question.exec() == QMessageBox::Yes;
+}
+
+QString aboutText(const ToolSet &tools)
+{
+    // The downloader's version and path come from outside: plain text, shown as stored.
+    const QString downloader = tools.description().isEmpty()
+        ? ViewController::tr("Téléchargeur : version inconnue")
+        : tools.description();
+    return ViewController::tr("Quorvel %1\nTélécharge des vidéos en ligne, ou seulement leur "
+                              "son.\nLicence : MIT\n\n%2\n%3")
+        .arg(u"" QUORVEL_VERSION ""_s, shownText(downloader),
+             shownText(QDir::toNativeSeparators(
+                 youtubeDLPath().value_or(ViewController::tr("Outil introuvable : youtube-dl")))));
+}
+
+void showAbout(QWidget *parent, const ToolSet &tools)
+{
+    QMessageBox about(QMessageBox::Information, ViewController::tr("À propos de Quorvel"),
+                      aboutText(tools), QMessageBox::Ok, parent);
+    about.setTextFormat(Qt::PlainText);
+    about.setIconPixmap(QApplication::windowIcon().pixmap(64));
+    about.exec();
 }

@@ -2,9 +2,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
+
 #include <QString>
 
+class QMessageBox;
 class QWidget;
+class ToolSet;
 
 // The questions that the main window asks through the platform's dialogs, unless a test
 // answers them instead.
@@ -13,5 +17,12 @@ class QWidget;
 QString askForFolder(QWidget *parent, const QString &start);
 /// Whether to stop the running download and quit.
 bool confirmQuit(QWidget *parent);
+/// The question that confirmQuit() asks; Enter keeps the download going.
+std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent);
 /// Whether to install a downloader older than the installed one.
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered);
+
+/// What Aide → "À propos de Quorvel" says: the version, the licence, and which downloader
+/// runs, from where.
+QString aboutText(const ToolSet &tools);
+void showAbout(QWidget *parent, const ToolSet &tools);

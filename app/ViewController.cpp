@@ -55,6 +55,7 @@ void ViewController::connectActions()
     connect(m_downloadPanel, &DownloadPanel::qualityChosen, m_session, &Session::setQualityChoice);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
+    connect(m_ui->aboutAction, &QAction::triggered, this, [this] { showAbout(this, m_tools); });
     connect(m_toolsMenu, &ToolsMenu::updateRequested, this, &ViewController::updateDownloader);
     connect(m_toolsMenu, &ToolsMenu::revertRequested, m_session, &Session::revertDownloader);
     connect(m_toolsMenu, &ToolsMenu::javaScriptRuntimeRequested, this,
@@ -118,7 +119,7 @@ void ViewController::createMenus()
 {
     m_ui->editMenu->addActions(m_formatPanel->editActions());
     m_toolsMenu = new ToolsMenu(this);
-    menuBar()->addMenu(m_toolsMenu);
+    menuBar()->insertMenu(m_ui->helpMenu->menuAction(), m_toolsMenu);
     // Linux and Windows have no standard key for the preferences: Ctrl+, as elsewhere.
     m_ui->preferencesAction->setShortcut(QKeySequence::keyBindings(QKeySequence::Preferences)
                                              .value(0, QKeySequence(Qt::CTRL | Qt::Key_Comma)));

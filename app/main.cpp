@@ -23,6 +23,7 @@ int main(int argc, char *argv[])
     QApplication::setOrganizationName(u"Quorvel"_s);
     QApplication::setApplicationName(u"Quorvel"_s);
     QApplication::setApplicationDisplayName(u"Quorvel"_s);
+    QApplication::setApplicationVersion(u"" QUORVEL_VERSION ""_s);
     // Docks and task bars find the desktop entry, its name and icon, for the window: on
     // Wayland through this app id, the entry's name; on X11 through the WM_CLASS class, which
     // is the application name above, and which the entry gives as StartupWMClass.

@@ -131,9 +131,10 @@ bool deleteFile(const QByteArray &path, const QByteArray &folder)
     return true;
 }
 
-void DestinationCleanup::begin(const QByteArray &folder)
+void DestinationCleanup::begin(const QByteArray &folder, OldFiles oldFiles)
 {
     m_folder = folder;
+    m_oldFiles = oldFiles;
     m_realFolder = realPath(folder);
     m_before.clear();
     m_destinations.clear();
@@ -159,7 +160,7 @@ void DestinationCleanup::destinationAnnounced(const QByteArray &path)
     // The usual case: the downloader has not created the file yet. There is nothing to
     // remove, nor to report; and a file that it creates from now on is its own, which
     // deleteFile() must not be left to find.
-    if (!exists(path)) {
+    if (!exists(path) || m_oldFiles == OldFiles::Kept) {
         return;
     }
     // What lies outside the folder is for deleteFile() to refuse and log.

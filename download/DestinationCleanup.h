@@ -23,10 +23,14 @@ bool deleteFile(const QByteArray &path, const QByteArray &folder);
 class DestinationCleanup final
 {
 public:
-    /// Records the files of `folder` as they are before the download starts.
-    void begin(const QByteArray &folder);
+    /// Whether the old file at an announced destination goes, or stays (the downloader
+    /// then writes nothing there).
+    enum class OldFiles { Replaced, Kept };
 
-    /// The downloader is about to write `path`: an old file there goes.
+    /// Records the files of `folder` as they are before the download starts.
+    void begin(const QByteArray &folder, OldFiles oldFiles = OldFiles::Replaced);
+
+    /// The downloader is about to write `path`: an old file there goes, unless kept.
     void destinationAnnounced(const QByteArray &path);
     /// The converter is about to write `path` (extracted audio, merged file).
     void conversionAnnounced(const QByteArray &path);
@@ -57,6 +61,7 @@ private:
 
     QByteArray m_folder;
     QByteArray m_realFolder;
+    OldFiles m_oldFiles = OldFiles::Replaced;
     QHash<QByteArray, FileState> m_before;
     QList<QByteArray> m_destinations;
     // The converter's output while no later destination has been announced.

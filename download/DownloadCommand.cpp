@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "download/TitleNaming.h"
 #include "tools/ShellCommand.h"
 #include "tools/ToolSet.h"
 
@@ -113,6 +114,7 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.audioQuality = choice.audio.quality;
     request.audioPreserveVideo = choice.audio.preserveVideo;
     request.options = choice.options;
+    request.naming = choice.naming;
     if (!request.audio && choice.quality != QualityChoice::Ticked) {
         applyQualityChoice(request, choice);
         return request;
@@ -229,8 +231,17 @@ QString folderRefusal(const QString &folder)
     return {};
 }
 
-QString outputTemplate()
+QString outputTemplate(FileNaming naming)
 {
+    switch (naming) {
+    case FileNaming::TitleAndCode:
+        return u"%(title)s [%(format_id)s].%(ext)s"_s;
+    case FileNaming::Title:
+        return titleOnlyTemplate();
+    case FileNaming::TitleCodeAndFormat:
+        break;
+    }
+    // What stored files and the users' own scripts expect: keep it as it is.
     return u"%(title)s%(format_id)s%(format)s.%(ext)s"_s;
 }
 
@@ -263,8 +274,12 @@ QString composeDownloadCommand(const DownloadRequest &request)
     // write somewhere else.
     const QString folder = QString(folderWithSlash(request.folder)).replace(u'%', u"%%"_s);
     QString command = shellQuote(request.youtubeDLPath) + u" -o "_s
-        + shellQuote(folder + outputTemplate()) + u" --restrict-filenames -f "_s
+        + shellQuote(folder + outputTemplate(request.naming)) + u" --restrict-filenames -f "_s
         + shellQuote(formats) + u" --no-continue --youtube-skip-dash-manifest"_s;
+    // A file at a marked name, left by a run cut short, is kept and counted as downloaded.
+    if (request.naming == FileNaming::Title) {
+        command += u" --no-overwrites"_s;
+    }
     if (!request.mergeOutputFormat.isEmpty()) {
         command += u" --merge-output-format "_s + shellQuote(request.mergeOutputFormat)
             + u" --ffmpeg-location "_s + shellQuote(request.ffmpegPath);

@@ -57,6 +57,7 @@ struct DownloadRequest
     /// What to say of the formats asked for, in French (an audio format added, formats
     /// left out); empty: nothing.
     QString note;
+    FileNaming naming = FileNaming::TitleCodeAndFormat;
 };
 
 /// What the user chose for one download.
@@ -78,6 +79,8 @@ struct DownloadChoice
     QString container;
     /// Every listed record, ticked or not: where a lone picture finds its sound.
     QList<formatYoutube> listed;
+    /// From the Preferences window.
+    FileNaming naming = FileNaming::TitleCodeAndFormat;
 };
 
 /// The formats to ask for, and what became of the ticked ones on the way.
@@ -118,7 +121,7 @@ QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge);
 QString folderRefusal(const QString &folder);
 
 /// The output template that follows the folder inside the same quoted word.
-QString outputTemplate();
+QString outputTemplate(FileNaming naming = FileNaming::TitleCodeAndFormat);
 
 /// The folder text of the template: the folder with exactly one "/" at its end.
 QString folderWithSlash(const QString &folder);

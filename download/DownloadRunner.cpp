@@ -9,6 +9,7 @@
 
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
+#include "download/TitleNaming.h"
 #include "tools/FailureExplanation.h"
 #include "tools/Logging.h"
 #include "tools/ShellCommand.h"
@@ -71,7 +72,10 @@ void DownloadRunner::start(const DownloadRequest &request)
     m_file = m_files = 0;
     const QString commandLine = composeDownloadCommand(request);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
-    m_cleanup.begin(QFile::encodeName(request.folder));
+    m_titleOnly = request.naming == FileNaming::Title;
+    m_cleanup.begin(QFile::encodeName(request.folder),
+                    m_titleOnly ? DestinationCleanup::OldFiles::Kept
+                                : DestinationCleanup::OldFiles::Replaced);
     m_process->start(commandLine);
 }
 
@@ -112,11 +116,13 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     case ShellProcess::EndKind::Cancelled:
     case ShellProcess::EndKind::TimedOut:
         m_cleanup.removeUnfinished();
+        giveTitles();
         emit cancelled();
         return;
     default:
         break;
     }
+    giveTitles();
     if (end.succeeded()) {
         QStringList files;
         for (const QByteArray &path : std::as_const(m_produced)) {
@@ -131,4 +137,19 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     const Failure failure = describeFailure(tr("Échec du téléchargement : "),
                                             m_lastError.isEmpty() ? end.reason() : m_lastError);
     emit failed(failure.message, failure.detail);
+}
+
+void DownloadRunner::giveTitles()
+{
+    if (!m_titleOnly) {
+        return;
+    }
+    // What is there once the downloader has ended is whole: it writes each file under a
+    // temporary name and renames it when done, and the cleanup removed an unfinished
+    // conversion.
+    for (QByteArray &path : m_produced) {
+        if (QFileInfo::exists(QFile::decodeName(path))) {
+            path = moveToFreeName(path);
+        }
+    }
 }

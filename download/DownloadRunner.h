@@ -57,6 +57,8 @@ private:
     void announceDestination(const QByteArray &path);
     void announceProgress(DownloadProgress progress);
     void processEnded(const ShellProcess::End &end);
+    /// A download named by the title alone: its files, whole, get their titles.
+    void giveTitles();
 
     ShellProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
@@ -64,6 +66,7 @@ private:
     QString m_lastError;
     // The final files so far, and which of how many the downloader fetches.
     QList<QByteArray> m_produced;
+    bool m_titleOnly = false;
     int m_file = 0;
     int m_files = 0;
 };

@@ -224,6 +224,7 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
         = m_settings.mergeVideoAndAudio() ? m_settings.mergeContainer() : QString();
     choice.container = m_settings.mergeContainer();
     choice.options = downloaderOptions();
+    choice.naming = m_settings.fileNaming();
     const DownloadRequest request = makeDownloadRequest(choice);
     m_downloadNote = request.note;
     m_downloadFolder = request.folder;

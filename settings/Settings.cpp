@@ -129,6 +129,24 @@ QString Settings::mergeContainer() const
     return stored == u"mp4"_s ? stored : u"mkv"_s;
 }
 
+// Stored as words, so that a hand-edited store stays readable.
+FileNaming Settings::fileNaming() const
+{
+    const QString stored = m_store.value(key(fileNamingKey)).toString();
+    if (stored == u"title-code"_s) {
+        return FileNaming::TitleAndCode;
+    }
+    return stored == u"title"_s ? FileNaming::Title : FileNaming::TitleCodeAndFormat;
+}
+
+void Settings::setFileNaming(FileNaming naming)
+{
+    m_store.setValue(key(fileNamingKey),
+                     naming == FileNaming::TitleAndCode ? u"title-code"_s
+                         : naming == FileNaming::Title  ? u"title"_s
+                                                        : u"full"_s);
+}
+
 void Settings::setMergeVideoAndAudio(bool merge)
 {
     m_store.setValue(key(mergeVideoAndAudioKey), merge);

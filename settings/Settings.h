@@ -22,6 +22,11 @@ struct AudioSettings
     ControlState preserveVideo = ControlState::On;
 };
 
+/// How the downloaded files are named: the downloader's long name (title, format code and
+/// format description), the title and the code, or the title alone, numbered rather than
+/// ever replacing a file.
+enum class FileNaming { TitleCodeAndFormat, TitleAndCode, Title };
+
 /// The audio-extraction settings, with every key and seeded value in one place. Wraps a
 /// QSettings owned by the caller (the application's own store, or a test's file).
 class Settings final
@@ -37,6 +42,7 @@ public:
     static constexpr char16_t lastFolderKey[] = u"LastFolder";
     static constexpr char16_t windowGeometryKey[] = u"WindowGeometry";
     static constexpr char16_t columnWidthsKey[] = u"ColumnWidths";
+    static constexpr char16_t fileNamingKey[] = u"FileNaming";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -77,6 +83,10 @@ public:
     /// is stored.
     QString downloadChoice() const;
     void setDownloadChoice(const QString &choice);
+
+    /// The long name unless "title-code" or "title" is stored.
+    FileNaming fileNaming() const;
+    void setFileNaming(FileNaming naming);
 
     /// What the window remembers from one start to the next: the folder of the last
     /// download, its own size and place, the format table's column widths.

@@ -74,6 +74,10 @@ void preferenceViewController::viewDidLoad()
     m_ui->preserveVideoButton->setChecked(m_settings.audioPreserveVideo() == ControlState::On);
     m_ui->channelComboBox->setCurrentText(m_settings.downloaderChannel());
     m_ui->containerComboBox->setCurrentText(m_settings.mergeContainer());
+    // In the order of FileNaming.
+    m_ui->fileNamingComboBox->addItems(
+        {tr("Titre, code et format (habituel)"), tr("Titre [code]"), tr("Titre")});
+    m_ui->fileNamingComboBox->setCurrentIndex(static_cast<int>(m_settings.fileNaming()));
 }
 
 void preferenceViewController::showEvent(QShowEvent *event)
@@ -95,6 +99,7 @@ void preferenceViewController::okButton()
                                                                             : ControlState::Off);
     m_settings.setDownloaderChannel(m_ui->channelComboBox->currentText());
     m_settings.setMergeContainer(m_ui->containerComboBox->currentText());
+    m_settings.setFileNaming(static_cast<FileNaming>(m_ui->fileNamingComboBox->currentIndex()));
 }
 
 void preferenceViewController::cancelButton()

@@ -15,7 +15,8 @@ namespace Ui {
 class preferenceViewController;
 }
 
-/// The settings window: audio format, audio quality and whether to keep the video file.
+/// The settings window: the audio settings, the downloader's channel, the merge container and
+/// how files are named.
 /// It shows the stored values when it is made and stores the controls' values on OK only.
 class preferenceViewController final : public QDialog
 {

@@ -18,6 +18,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -26,8 +27,10 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 
 #include "TestSupport.h"
+#include "app/UserQuestions.h"
 #include "app/ViewController.h"
 #include "catalogue/FormatList.h"
 #include "tools/ToolSet.h"
@@ -272,6 +275,14 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
              "-F\0--js-runtimes\0"_ba + w.toolSet.javaScriptRuntimeOption().toUtf8()
                  + "\0--\0http://127.0.0.1:9/v\0"_ba);
     auto *table = w.child<QTableView>(u"tableView"_s);
+    // Screen readers hear an unticked row's box as a checkbox, and the field's clear button.
+    const QAccessible::State unticked
+        = QAccessible::queryAccessibleInterface(table)->tableInterface()->cellAt(1, 0)->state();
+    QVERIFY(unticked.checkable && !unticked.checked);
+    QCOMPARE(QAccessible::queryAccessibleInterface(
+                 w.child<QLineEdit>(u"urlYoutube"_s)->findChild<QToolButton *>())
+                 ->text(QAccessible::Name),
+             u"Effacer l'adresse"_s);
     QHeaderView *header = table->horizontalHeader();
     const auto click = [&](int section) {
         QTest::mouseClick(
@@ -358,6 +369,14 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
                            u"downloadAudioButton"_s, u"mergeCheckBox"_s}));
     QTest::keyClick(w.window.get(), Qt::Key_Comma, Qt::ControlModifier);
     QTRY_VERIFY(w.window->findChild<preferenceViewController *>());
+    // Enter at the quit question keeps the download going.
+    const std::unique_ptr<QMessageBox> question = quitQuestion(w.window.get());
+    question->show();
+    QTest::keyClick(question.get(), Qt::Key_Return);
+    QCOMPARE(question->clickedButton()->text(), u"&Continuer le téléchargement"_s);
+    QCOMPARE(w.child<QAction>(u"aboutAction"_s)->text(), u"À &propos de Quorvel"_s);
+    QVERIFY(aboutText(w.toolSet).startsWith(u"Quorvel " QUORVEL_VERSION "\n"_s));
+    QVERIFY(aboutText(w.toolSet).endsWith(u'\n' + *youtubeDLPath()));
     // At the default size a listing shows every column, the long note cut short.
     w.setBehaviour("printf '137 mp4 1920x1080 %0400d 3.28MiB 1200k [en-US] original\\n' 0");
     QVERIFY(w.listAndTick(u"http://127.0.0.1:9/v"_s, {}));
@@ -491,7 +510,7 @@ void tst_ViewController::preferences_data()
     QTest::addColumn<QString>("format"); // typed; empty: left as opened
     QTest::addColumn<QString>("quality");
     QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("after"); // format|quality|keep video, as stored
+    QTest::addColumn<QString>("after"); // format|quality|keep video|file names, as stored
     QTest::addColumn<QString>("hint"); // the start of what the window explains
     const auto row = [](const char *name, const QByteArray &stored, const QString &format,
                         const QString &quality, const QString &button, const QString &after,
@@ -499,23 +518,26 @@ void tst_ViewController::preferences_data()
         QTest::newRow(name) << stored << format << quality << button << after << hint;
     };
     const QString ok = u"okButton"_s;
-    const QString seeded = u"best|0|1"_s;
+    const QString seeded = u"best|0|1|full"_s;
     row("opened and stored as seeded", {}, {}, {}, ok, seeded);
     row("typed format, quality between blanks", {}, u"alac; x"_s, u" 320 "_s, ok,
-        u"alac; x|320|1"_s, u"Format inconnu du téléchargeur"_s);
+        u"alac; x|320|1|full"_s, u"Format inconnu du téléchargeur"_s);
     // Nothing but a whole number from 0 to 9999 is taken, and nothing becomes another number.
+    const QString untouched = u"best|0|1|"_s;
     for (const char *refused : {"3.5", "1e3", "12abc", "+5", "-1", "10000", "99999999999", "٣"}) {
-        row(refused, {}, {}, QString::fromUtf8(refused), ok, seeded, u"Qualité refusée"_s);
+        row(refused, {}, {}, QString::fromUtf8(refused), ok, untouched, u"Qualité refusée"_s);
     }
-    row("blank quality: OK waits", {}, {}, u" "_s, ok, seeded, u"OK attend une qualité"_s);
-    row("cancel", {}, u"wav"_s, u"320"_s, u"cancelButton"_s, seeded);
+    row("blank quality: OK waits", {}, {}, u" "_s, ok, untouched, u"OK attend une qualité"_s);
+    row("cancel", {}, u"wav"_s, u"320"_s, u"cancelButton"_s, untouched);
     // Hand-edited values that do not convert open, and are used, as the seeded ones.
     row("format read back as a list, mixed state", "AudioFormat=mp3, wav\nAudioPreserveVideo=-1",
-        {}, {}, ok, u"best|0|0"_s);
+        {}, {}, ok, u"best|0|0|full"_s);
     row("unreadable values",
         "AudioFormat=@ByteArray(mp3)\nAudioQuality=4294967296\nAudioPreserveVideo=yes", {}, {}, ok,
         seeded);
-    row("quality not a number", "AudioFormat=mp3\nAudioQuality=abc", {}, {}, ok, u"mp3|0|1"_s);
+    row("quality not a number", "AudioFormat=mp3\nAudioQuality=abc", {}, {}, ok, u"mp3|0|1|full"_s);
+    row("file names by title alone, kept", "FileNaming=title", {}, {}, ok, u"best|0|1|title"_s);
+    row("file names unknown: the usual ones", "FileNaming=id", {}, {}, ok, seeded);
 }
 
 void tst_ViewController::preferences()
@@ -558,7 +580,8 @@ void tst_ViewController::preferences()
     store->sync();
     QCOMPARE(store->value(u"AudioFormat"_s).toString() + u'|'
                  + store->value(u"AudioQuality"_s).toString() + u'|'
-                 + store->value(u"AudioPreserveVideo"_s).toString(),
+                 + store->value(u"AudioPreserveVideo"_s).toString() + u'|'
+                 + store->value(u"FileNaming"_s).toString(),
              after);
 }
 
@@ -655,12 +678,19 @@ void tst_ViewController::badAddressThenPictureAndSoundInOneFile()
     QVERIFY(w.listAndTick(media().manifestUrl(), {u"137"_s, u"140"_s}));
     w.child<QCheckBox>(u"mergeCheckBox"_s)->setChecked(true);
     w.store->setValue(u"MergeContainer"_s, u"mp4"_s);
+    w.store->setValue(u"FileNaming"_s, u"title"_s);
     w.click(u"downloadButton"_s);
     QVERIFY(w.waitForDownloadEnd());
     const QStringList files = filesIn(w.target.path());
     QCOMPARE(files.size(), 1);
     QVERIFY2(files.first().endsWith(u".mp4"_s), qPrintable(files.first()));
     QCOMPARE(streamCodecs(w.target.filePath(files.first())), (QStringList {u"h264"_s, u"aac"_s}));
+    // Named by the title alone, the same download again is numbered; the first file stays.
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd() && !files.first().contains(u'#'));
+    QCOMPARE(filesIn(w.target.path()).size(), 2);
+    QCOMPARE(filesIn(w.target.path(), u"*-2.mp4"_s),
+             QStringList {QString(files.first()).replace(u".mp4"_s, u"-2.mp4"_s)});
 }
 
 void tst_ViewController::oneClickToOneFile()

@@ -14,6 +14,7 @@
 #include "download/DestinationCleanup.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
+#include "download/TitleNaming.h"
 
 using namespace Qt::StringLiterals;
 
@@ -98,7 +99,7 @@ void tst_Download::commandLine_data()
     // The audio settings are always filled in: a plain download must leave them out.
     const auto row = [](const char *name, const QString &folder, const QString &codes, bool audio,
                         ControlState keep, const QString &line, const QString &runtime = {},
-                        const QString &merge = {}) {
+                        const QString &merge = {}, FileNaming naming = {}) {
         const DownloadRequest request {u"/t/youtube-dl"_s,
                                        u"/t/ff mpeg"_s,
                                        folder,
@@ -111,7 +112,8 @@ void tst_Download::commandLine_data()
                                        DownloaderOptions {runtime},
                                        merge,
                                        {},
-                                       {}};
+                                       {},
+                                       naming};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
                 + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
@@ -167,6 +169,13 @@ void tst_Download::commandLine_data()
     // The downloader would read "%(id)s" in a folder as a field of the template.
     row("folder with apostrophes and percent signs", u"/v/L'été 50%/%(id)s"_s, u"22"_s, false, on,
         u"/v/L'\\''été 50%%/%%(id)s/"_s + plain);
+    row("title and code", u"/v"_s, u"22"_s, false, on,
+        u"/v/%(title)s [%(format_id)s].%(ext)s"_s + plain.sliced(plain.indexOf(u'\'')), {}, {},
+        FileNaming::TitleAndCode);
+    row("title alone: marked, nothing replaced", u"/v"_s, u"22"_s, false, on,
+        u"/v/%(id)s#%(format_id)s#%(title)s.%(ext)s"_s + plain.sliced(plain.indexOf(u'\''))
+            + u" --no-overwrites"_s,
+        {}, {}, FileNaming::Title);
 }
 
 void tst_Download::commandLine()
@@ -367,7 +376,8 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
     QTest::addColumn<QString>("before"); // shell commands run in the folder before the start
     QTest::addColumn<QString>("during"); // ... and after it
     QTest::addColumn<QByteArrayList>(
-        "announced"); // "D name": destination, "C name": conversion, "F": done
+        "announced"); // "D name": destination, "C name": conversion, "F": done; "K" first: old
+                      // files kept, "T name": renamed to its title
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QByteArrayList>("after");
     const auto row = [](const char *name, const QString &before, const QString &during,
@@ -403,6 +413,10 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
         {"D l/a.mp4", "D /o/a.mp4", "C ../o/b.mp3"}, true,
         {"../o/a.mp4.part", "../o/a.mp4.part-Frag1", "../o/a.temp.mp4", "../o/b.mp3",
          "../o/b.temp.mp3", "l"});
+    row("title alone: no file replaced, names numbered",
+        u"echo old > Clip.mp4; echo old > v#18#Clip.mp4"_s, u"touch v#22#Clip.mp4 plain.mp4"_s,
+        {"K", "D v#18#Clip.mp4", "T v#18#Clip.mp4", "T v#22#Clip.mp4", "T plain.mp4"}, false,
+        {"Clip-2.mp4", "Clip-3.mp4", "Clip.mp4", "plain.mp4"});
 }
 
 void tst_Download::onlyOldAndUnfinishedFilesGo()
@@ -418,7 +432,9 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
     const QByteArray path = QFile::encodeName(folder);
     QCOMPARE(runIn(folder, before), QByteArrayList());
     DestinationCleanup cleanup;
-    cleanup.begin(path);
+    cleanup.begin(path,
+                  announced.value(0) == "K" ? DestinationCleanup::OldFiles::Kept
+                                            : DestinationCleanup::OldFiles::Replaced);
     QCOMPARE(runIn(folder, during), QByteArrayList());
     s_logged.clear();
     const QtMessageHandler previousHandler = qInstallMessageHandler(keepLogged);
@@ -427,6 +443,7 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
         const QByteArray file = (name.startsWith('/') ? root.path().toUtf8() : path + '/') + name;
         announcement[0] == 'D'       ? cleanup.destinationAnnounced(file)
             : announcement[0] == 'C' ? cleanup.conversionAnnounced(file)
+            : announcement[0] == 'T' ? void(moveToFreeName(file))
                                      : cleanup.conversionFinished();
     }
     if (cancel) {
