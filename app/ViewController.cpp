@@ -85,16 +85,13 @@ void ViewController::connectSession()
 void ViewController::viewDidLoad()
 {
     restoreLayout();
-    m_downloadPanel->setMessage(QString());
+    // The message line starts empty, or names the tools that are missing.
+    m_downloadPanel->setMessage(m_tools.missing(ToolSet::Need::DownloaderAndConverter));
     m_addressBar->setFocus();
     m_downloadPanel->setMergeVideoAndAudio(m_settings.mergeVideoAndAudio());
     m_downloadPanel->setQualityChoice(m_session->qualityChoice());
     if (m_settings.seedIfAbsent()) {
         printDiagnostic(u"Les paramètres n'existent pas"_s);
-    }
-    const QString missing = m_tools.missing(ToolSet::Need::DownloaderAndConverter);
-    if (!missing.isEmpty()) {
-        m_downloadPanel->setMessage(missing);
     }
     updateControls();
 }
