@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 
+#include "catalogue/VideoDescription.h"
 #include "catalogue/formatYoutube.h"
 #include "tools/DownloaderOptions.h"
 #include "tools/ShellProcess.h"
@@ -51,6 +52,9 @@ signals:
     /// The output has been read to its end: every format line, in output order (maybe none).
     /// `cut`: the output went beyond what is kept (4 MiB), and formats may be missing.
     void formatsListed(const QList<formatYoutube> &formats, bool cut);
+    /// Just before formatsListed(): what the listing told of the video (`described` false
+    /// when it held no description).
+    void videoDescribed(const VideoDescription &video);
     /// A translated message: the downloader could not be started, did not answer in time,
     /// or listed nothing and reported an error, explained when it is a common one (the
     /// downloader's line is then the detail).

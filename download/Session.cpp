@@ -36,6 +36,7 @@ Session::~Session() = default;
 
 void Session::connectQuery()
 {
+    connect(m_query, &FormatQuery::videoDescribed, this, &Session::videoDescribed);
     connect(m_query, &FormatQuery::formatsListed, this,
             [this](const QList<formatYoutube> &formats, bool cut) {
                 m_model->appendFormats(formats);

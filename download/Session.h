@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "catalogue/VideoDescription.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
 #include "settings/Settings.h"
@@ -76,6 +77,8 @@ signals:
     /// What the message line says; the detail is the tool's own line, for the tooltip.
     void messageChanged(const QString &message, const QString &detail);
     void formatsListed(const QList<formatYoutube> &formats);
+    /// The listed video, just before its formats.
+    void videoDescribed(const VideoDescription &video);
     void qualityChoiceChanged(QualityChoice choice);
     void progressChanged(const DownloadProgress &progress);
     /// A download ended well, with the files it left in `folder`.

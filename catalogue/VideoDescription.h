@@ -1,0 +1,25 @@
+// SPDX-FileCopyrightText: 2026 Quorvel developers
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QUrl>
+
+/// What the downloader tells of a listed video beside its formats, from its description in
+/// JSON. Every text is the site's: shown as plain text only.
+struct VideoDescription
+{
+    /// Whether the listing held a description at all: a downloader from before it could be
+    /// asked for one gives the format table alone.
+    bool described = false;
+    QString title;
+    /// The channel, or the uploader when the site has no channels.
+    QString channel;
+    /// In seconds; negative when unknown.
+    double duration = -1;
+    /// Invalid when unknown.
+    QDate uploadDate;
+    /// The picture's address, http or https only; empty when there is none.
+    QUrl thumbnail;
+};
