@@ -12,5 +12,8 @@ QString composeDownloaderOptions(const DownloaderOptions &options)
     if (!options.javaScriptRuntimes.isEmpty()) {
         words += u" --js-runtimes "_s + shellQuote(options.javaScriptRuntimes);
     }
-    return words;
+    // Options that a configuration file could override, such as "--quiet", "--print" or
+    // "-o", change with the downloader's versions, and the one of March 2023 cannot undo all
+    // of them: not reading the configuration is the only way that holds for every version.
+    return words + u" --ignore-config --no-playlist"_s;
 }

@@ -4,7 +4,10 @@
 
 #include <QString>
 
-/// The downloader's options that its listing and its downloads both carry.
+/// The downloader's options that its listing and its downloads both carry. Beside these,
+/// both always carry "--ignore-config" (what Quorvel reads and where files land must not
+/// depend on the user's own configuration) and "--no-playlist" (a video address that also
+/// names its playlist gives that one video).
 struct DownloaderOptions
 {
     /// The value of "--js-runtimes"; empty: the option is left out (a downloader older than
@@ -12,6 +15,6 @@ struct DownloaderOptions
     QString javaScriptRuntimes;
 };
 
-/// The options as they follow the command's own ones, each word after a space and every
-/// value one quoted shell word; empty when there is none.
+/// The options, the fixed ones included, as they follow the command's own ones, each word after a
+/// space and every value one quoted shell word.
 QString composeDownloaderOptions(const DownloaderOptions &options);

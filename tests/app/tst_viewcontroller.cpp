@@ -273,7 +273,7 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
     listFour(w);
     QCOMPARE(TestSupport::readFile(w.tools.filePath(u"arguments"_s)),
              "-F\0--js-runtimes\0"_ba + w.toolSet.javaScriptRuntimeOption().toUtf8()
-                 + "\0--\0http://127.0.0.1:9/v\0"_ba);
+                 + "\0--ignore-config\0--no-playlist\0--\0http://127.0.0.1:9/v\0"_ba);
     auto *table = w.child<QTableView>(u"tableView"_s);
     // Screen readers hear an unticked row's box as a checkbox, and the field's clear button.
     const QAccessible::State unticked
@@ -596,7 +596,8 @@ void tst_ViewController::plainAndAudioDownloads()
             shown << w.message();
         }
     });
-    QVERIFY(w.listAndTick(media().manifestUrl(), {u"137"_s, u"140"_s}));
+    // A video address that names its playlist too gives that one video.
+    QVERIFY(w.listAndTick(media().manifestUrl() + u"?v=1&list=PL1"_s, {u"137"_s, u"140"_s}));
     poll.start(1);
     w.click(u"downloadButton"_s);
     QVERIFY(w.waitForDownloadEnd());

@@ -320,9 +320,10 @@ void tst_Catalogue::query()
     const QString result = runQuery(tool, address);
     QVERIFY2(result.startsWith(expected), qPrintable(result));
     if (!behaviour.isEmpty()) {
-        // Each outside piece one quoted word, and the address after "--".
+        // Each outside piece one quoted word, and the address after "--"; the user's
+        // configuration is not read, and the video's playlist is not listed.
         QCOMPARE(TestSupport::readFile(tools.filePath(u"arguments"_s)),
-                 "-F\0--\0"_ba + address.toUtf8() + '\0');
+                 "-F\0--ignore-config\0--no-playlist\0--\0"_ba + address.toUtf8() + '\0');
     }
 }
 

@@ -116,7 +116,7 @@ void tst_Download::commandLine_data()
                                        naming};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
-                + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
+                + u" --ignore-config --no-playlist -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
     };
     const QString plain = u"%(title)s%(format_id)s%(format)s.%(ext)s' --restrict-filenames -f '22' "
                           "--no-continue --youtube-skip-dash-manifest"_s;
@@ -150,7 +150,7 @@ void tst_Download::commandLine_data()
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '/v/"_s
                 + QString(plain).replace(u"'22'"_s, codes) + rest
-                + u" -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
+                + u" --ignore-config --no-playlist -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
     };
     const QString into = u" --merge-output-format '%1' --ffmpeg-location '/t/ff mpeg'"_s;
     const QString extract
