@@ -295,6 +295,12 @@ QString composeDownloadCommand(const DownloadRequest &request)
     if (!request.formatSort.isEmpty()) {
         command += u" -S "_s + shellQuote(request.formatSort);
     }
+    // "--print" would make the downloader quiet, and the one of March 2023 cannot be told
+    // otherwise: the list goes to a file. Its name is read as a template, like "-o".
+    if (!request.finalFilesList.isEmpty()) {
+        command += u" --print-to-file 'after_move:filepath' "_s
+            + shellQuote(QString(request.finalFilesList).replace(u'%', u"%%"_s));
+    }
     command += composeDownloaderOptions(request.options);
     // After "--" the downloader takes the address as data even when it begins with "-".
     command += u" -- "_s + shellQuote(request.address);

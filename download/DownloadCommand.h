@@ -58,6 +58,9 @@ struct DownloadRequest
     /// left out); empty: nothing.
     QString note;
     FileNaming naming = FileNaming::TitleCodeAndFormat;
+    /// The file to which the downloader adds the path of each final file, one a line, once
+    /// it is whole and in place (merged, converted, or found already there); empty: none.
+    QString finalFilesList;
 };
 
 /// What the user chose for one download.

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
@@ -70,7 +71,18 @@ void DownloadRunner::start(const DownloadRequest &request)
     m_lastError.clear();
     m_produced.clear();
     m_file = m_files = 0;
-    const QString commandLine = composeDownloadCommand(request);
+    // A list of this download's own, so that no file of an earlier one is counted.
+    m_finalFilesList = std::make_unique<QTemporaryFile>(ShellProcess::workingFolder()
+                                                        + u"/final-files-XXXXXX"_s);
+    DownloadRequest named = request;
+    if (m_finalFilesList->open()) {
+        named.finalFilesList = m_finalFilesList->fileName();
+        m_finalFilesList->close();
+    } else {
+        m_finalFilesList.reset();
+    }
+    m_keepsOriginals = request.audio && request.audioPreserveVideo == ControlState::On;
+    const QString commandLine = composeDownloadCommand(named);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
     m_titleOnly = request.naming == FileNaming::Title;
     m_cleanup.begin(QFile::encodeName(request.folder),
@@ -116,22 +128,29 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     case ShellProcess::EndKind::Cancelled:
     case ShellProcess::EndKind::TimedOut:
         m_cleanup.removeUnfinished();
-        giveTitles();
+        giveTitles(m_produced);
+        m_finalFilesList.reset();
         emit cancelled();
         return;
     default:
         break;
     }
-    giveTitles();
-    if (end.succeeded()) {
-        QStringList files;
-        for (const QByteArray &path : std::as_const(m_produced)) {
-            const QString file = QFile::decodeName(path);
-            if (QFileInfo::exists(file) && !files.contains(file)) {
-                files << file;
-            }
+    QList<QByteArray> files = finalFiles();
+    m_finalFilesList.reset();
+    if (end.succeeded() && !files.isEmpty()) {
+        giveTitles(files);
+        QStringList names;
+        for (const QByteArray &path : std::as_const(files)) {
+            names << QFile::decodeName(path);
         }
-        emit finished(files);
+        emit finished(names);
+        return;
+    }
+    giveTitles(m_produced);
+    // A downloader that ends well without a file, for a format it could not fetch or an
+    // address with no video, has not downloaded anything.
+    if (end.succeeded() && m_lastError.isEmpty()) {
+        emit failed(tr("Échec du téléchargement : le téléchargeur n'a écrit aucun fichier"), {});
         return;
     }
     const Failure failure = describeFailure(tr("Échec du téléchargement : "),
@@ -139,7 +158,31 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     emit failed(failure.message, failure.detail);
 }
 
-void DownloadRunner::giveTitles()
+QList<QByteArray> DownloadRunner::finalFiles() const
+{
+    QList<QByteArray> named = m_produced;
+    if (m_finalFilesList) {
+        QFile list(m_finalFilesList->fileName());
+        named = list.open(QIODevice::ReadOnly) ? list.readAll().split('\n') : QList<QByteArray>();
+    }
+    // The downloader names the converted file only, not the original kept beside it.
+    if (m_keepsOriginals && m_finalFilesList) {
+        named += m_produced;
+    }
+    QList<QByteArray> files;
+    QStringList seen;
+    for (const QByteArray &path : std::as_const(named)) {
+        // The output and the list may spell one file two ways.
+        const QString file = QFileInfo(QFile::decodeName(path)).canonicalFilePath();
+        if (!path.isEmpty() && !file.isEmpty() && !seen.contains(file)) {
+            seen << file;
+            files << path;
+        }
+    }
+    return files;
+}
+
+void DownloadRunner::giveTitles(QList<QByteArray> &paths) const
 {
     if (!m_titleOnly) {
         return;
@@ -147,7 +190,7 @@ void DownloadRunner::giveTitles()
     // What is there once the downloader has ended is whole: it writes each file under a
     // temporary name and renames it when done, and the cleanup removed an unfinished
     // conversion.
-    for (QByteArray &path : m_produced) {
+    for (QByteArray &path : paths) {
         if (QFileInfo::exists(QFile::decodeName(path))) {
             path = moveToFreeName(path);
         }

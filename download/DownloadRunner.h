@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
+
 #include <QByteArray>
 #include <QList>
 #include <QStringList>
@@ -13,6 +15,7 @@
 
 #include "download/DownloadOutputMonitor.h"
 
+class QTemporaryFile;
 struct DownloadRequest;
 
 /// Runs one download: the request's command line through "/bin/bash -c", both output
@@ -45,8 +48,10 @@ signals:
     void conversionAnnounced(const QString &path);
     void progressChanged(const DownloadProgress &progress);
     // Each started download ends with exactly one of the three signals below.
-    /// With the files it produced and that are there: downloaded, merged, extracted, or
-    /// found already downloaded; not those the downloader deleted.
+    /// With the final files, as the downloader named them once whole and in place
+    /// (downloaded, merged, extracted, or found already downloaded), and in an audio download
+    /// that keeps the video, the videos kept; never empty: a download that wrote no file
+    /// fails.
     void finished(const QStringList &files);
     /// "Échec du téléchargement : " with the explanation of the last error line, the line
     /// itself, or the exit status; the detail is the downloader's line when explained.
@@ -57,8 +62,11 @@ private:
     void announceDestination(const QByteArray &path);
     void announceProgress(DownloadProgress progress);
     void processEnded(const ShellProcess::End &end);
-    /// A download named by the title alone: its files, whole, get their titles.
-    void giveTitles();
+    /// The final files that are there, each once: see finished().
+    QList<QByteArray> finalFiles() const;
+    /// A download named by the title alone: those of `paths` that are there, whole, get their
+    /// titles, and `paths` their new names.
+    void giveTitles(QList<QByteArray> &paths) const;
 
     ShellProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
@@ -66,7 +74,10 @@ private:
     QString m_lastError;
     // The final files so far, and which of how many the downloader fetches.
     QList<QByteArray> m_produced;
+    // Where the downloader names the final files; null when it could not be made.
+    std::unique_ptr<QTemporaryFile> m_finalFilesList;
     bool m_titleOnly = false;
+    bool m_keepsOriginals = false;
     int m_file = 0;
     int m_files = 0;
 };

@@ -33,13 +33,6 @@ constexpr std::size_t readSize = 64 * 1024;
 // on at once.
 constexpr ssize_t restBelow = 16 * 1024;
 constexpr auto restInterval = std::chrono::milliseconds(100);
-
-// An empty folder that only Quorvel writes to (mode 0700), made once and removed at exit.
-QString privateWorkingFolder()
-{
-    static const QTemporaryDir folder(QDir::tempPath() + u"/quorvel-XXXXXX"_s);
-    return folder.isValid() ? folder.path() : QDir::rootPath();
-}
 } // namespace
 
 QString ShellProcess::End::reason() const
@@ -57,6 +50,13 @@ QString ShellProcess::End::reason() const
         return ShellProcess::tr("délai dépassé");
     }
     return {};
+}
+
+QString ShellProcess::workingFolder()
+{
+    // Made once, and removed at exit.
+    static const QTemporaryDir folder(QDir::tempPath() + u"/quorvel-XXXXXX"_s);
+    return folder.isValid() ? folder.path() : QDir::rootPath();
 }
 
 ShellProcess::ShellProcess(QObject *parent)
@@ -118,7 +118,7 @@ void ShellProcess::start(const QString &commandLine)
     m_end = {};
     m_stopReason = EndKind::Exited;
     m_groupId = 0;
-    m_process->setWorkingDirectory(privateWorkingFolder());
+    m_process->setWorkingDirectory(workingFolder());
     m_process->setArguments(shellArguments(commandLine));
     // Runs in the child after QProcess has set up its channels, just before exec.
     m_process->setChildProcessModifier([writeFd] {

@@ -48,6 +48,9 @@ public:
     static constexpr std::chrono::milliseconds gracePeriod {2000};
 
     explicit ShellProcess(QObject *parent = nullptr);
+    /// The empty folder of Quorvel's own (mode 0700) where the tools run; files that a tool
+    /// writes for Quorvel go there too. The root folder when it could not be made.
+    static QString workingFolder();
     /// Stops a run still going and waits for it, without emitting anything.
     ~ShellProcess() override;
 

@@ -422,7 +422,13 @@ void tst_ViewController::downloadEnds_data()
     const auto row
         = [](const char *name, const QByteArray &behaviour, const QString &how,
              const QString &message) { QTest::newRow(name) << behaviour << how << message; };
-    row("success, whatever was said", "echo 'ERROR: x'", {}, {});
+    // A success is a file that the downloader names, whatever else it said.
+    row("success, whatever was said",
+        "echo 'ERROR: x'; touch \"${2%/*}/a.mp4\"; echo \"${2%/*}/a.mp4\" >\"$(printf '%s\\n' "
+        "\"$@\" | grep -A1 -x after_move:filepath | tail -1)\"",
+        {}, {});
+    row("success without a file", "exit 0", {},
+        failed + u"le téléchargeur n'a écrit aucun fichier"_s);
     row("the last error line", "echo 'ERROR: first'; echo 'ERROR:  Vidéo indisponible'; exit 1", {},
         failed + u"Vidéo indisponible"_s);
     row("silent failure", "exit 3", {}, failed + u"code de sortie 3"_s);

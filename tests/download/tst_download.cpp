@@ -113,7 +113,8 @@ void tst_Download::commandLine_data()
                                        merge,
                                        {},
                                        {},
-                                       naming};
+                                       naming,
+                                       {}};
         QTest::newRow(name) << request
                             << u"'/t/youtube-dl' -o '"_s + line
                 + u" --ignore-config --no-playlist -- 'https://a/w?v=1&x='\\''$(y)'\\'''"_s;
@@ -172,6 +173,17 @@ void tst_Download::commandLine_data()
     row("title and code", u"/v"_s, u"22"_s, false, on,
         u"/v/%(title)s [%(format_id)s].%(ext)s"_s + plain.sliced(plain.indexOf(u'\'')), {}, {},
         FileNaming::TitleAndCode);
+    // The downloader reads the list's name as a template, as it does the folder.
+    DownloadRequest named;
+    named.youtubeDLPath = u"/t/youtube-dl"_s;
+    named.folder = u"/v"_s;
+    named.address = u"-a"_s;
+    named.formatIDs = {u"22"_s};
+    named.finalFilesList = u"/w 50%/list"_s;
+    QTest::newRow("final files named") << named
+                                       << u"'/t/youtube-dl' -o '/v/"_s + plain
+            + u" --print-to-file 'after_move:filepath' '/w 50%%/list' --ignore-config "
+              "--no-playlist -- '-a'"_s;
     row("title alone: marked, nothing replaced", u"/v"_s, u"22"_s, false, on,
         u"/v/%(id)s#%(format_id)s#%(title)s.%(ext)s"_s + plain.sliced(plain.indexOf(u'\''))
             + u" --no-overwrites"_s,
