@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTableView>
 #include <QTest>
@@ -191,6 +192,8 @@ private slots:
     void preferences();
     // With the real downloader and converter.
     void plainAndAudioDownloads();
+    void userConfigurationChangesNothing_data();
+    void userConfigurationChangesNothing();
     void badAddressThenPictureAndSoundInOneFile();
     void oneClickToOneFile();
     void updatedDownloaderRuns();
@@ -670,6 +673,47 @@ void tst_ViewController::plainAndAudioDownloads()
     QCOMPARE(streamCodecs(QDir(audioTarget).filePath(mp3.value(0))), QStringList {u"mp3"_s});
     w.click(u"clearResultButton"_s);
     QVERIFY(result->text().isEmpty() && !openFolder->isVisibleTo(w.window.get()));
+}
+
+void tst_ViewController::userConfigurationChangesNothing_data()
+{
+    QTest::addColumn<QString>("file"); // in the test's home folder
+    QTest::addColumn<QByteArray>("options"); // "%1": a folder elsewhere
+    const QString xdg = u".config/yt-dlp/config"_s;
+    QTest::newRow("print, where XDG says") << xdg << "--print id\n"_ba;
+    QTest::newRow("simulate, in the home folder") << u"yt-dlp.conf"_s << "-s\n"_ba;
+    QTest::newRow("quiet, no progress, files elsewhere")
+        << xdg << "--quiet --no-progress --progress-template x -P %1 -o %1/%(id)s\n"_ba;
+}
+
+void tst_ViewController::userConfigurationChangesNothing()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, options);
+    QVERIFY(media().isValid());
+    QTemporaryDir elsewhere;
+    const QString config = QDir::home().filePath(file);
+    QVERIFY(QDir().mkpath(QFileInfo(config).path()));
+    const auto removeConfig = qScopeGuard([&config] {
+        QFile::remove(config);
+        QDir().rmdir(QFileInfo(config).path());
+    });
+    QVERIFY(
+        TestSupport::writeFile(config, options.replace("%1", QFile::encodeName(elsewhere.path()))));
+    WindowHarness w;
+    int progress = 0;
+    connect(w.child<QProgressBar>(u"progressBar"_s), &QProgressBar::valueChanged, this,
+            [&progress](int value) { progress = std::max(progress, value); });
+    QVERIFY(w.listAndTick(media().manifestUrl(), {u"140"_s}));
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    // Listed, downloaded into the chosen folder with its progress shown, and counted.
+    const QStringList files = filesIn(w.target.path());
+    QCOMPARE(files.size(), 1);
+    QCOMPARE(filesIn(elsewhere.path()), QStringList());
+    QVERIFY(progress > 0);
+    QCOMPARE(w.child<QLabel>(u"downloadEndLabel"_s)->text(),
+             u"Téléchargement terminé : %1 dans %2"_s.arg(files.first(), w.target.path()));
 }
 
 void tst_ViewController::badAddressThenPictureAndSoundInOneFile()
