@@ -182,6 +182,14 @@ void DestinationCleanup::conversionFinished()
     m_conversion.clear();
 }
 
+void DestinationCleanup::finalFileNamed(const QByteArray &path)
+{
+    // A converter that keeps its input says nothing once done: only the name tells.
+    if (path == m_conversion) {
+        m_conversion.clear();
+    }
+}
+
 void DestinationCleanup::removeUnfinished()
 {
     for (const QByteArray &destination : std::as_const(m_destinations)) {

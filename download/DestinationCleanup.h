@@ -36,6 +36,8 @@ public:
     void conversionAnnounced(const QByteArray &path);
     /// The converter is done: its file is whole, and a cancel keeps it.
     void conversionFinished();
+    /// The downloader named `path` as a final file: if it is the conversion's, it is whole.
+    void finalFileNamed(const QByteArray &path);
 
     /// After a cancel: removes what the download leaves unfinished beside each announced
     /// destination (partial file, fragments, resume record, the converter's temporary

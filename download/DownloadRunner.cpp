@@ -127,6 +127,9 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     switch (end.kind) {
     case ShellProcess::EndKind::Cancelled:
     case ShellProcess::EndKind::TimedOut:
+        for (const QByteArray &path : namedFiles()) {
+            m_cleanup.finalFileNamed(path);
+        }
         m_cleanup.removeUnfinished();
         giveTitles(m_produced);
         m_finalFilesList.reset();
@@ -158,15 +161,18 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     emit failed(failure.message, failure.detail);
 }
 
+QList<QByteArray> DownloadRunner::namedFiles() const
+{
+    QFile list(m_finalFilesList ? m_finalFilesList->fileName() : QString());
+    return list.open(QIODevice::ReadOnly) ? list.readAll().split('\n') : QList<QByteArray>();
+}
+
 QList<QByteArray> DownloadRunner::finalFiles() const
 {
-    QList<QByteArray> named = m_produced;
-    if (m_finalFilesList) {
-        QFile list(m_finalFilesList->fileName());
-        named = list.open(QIODevice::ReadOnly) ? list.readAll().split('\n') : QList<QByteArray>();
-    }
+    // Without a list of its own, the files that the output announced.
+    QList<QByteArray> named = m_finalFilesList ? namedFiles() : m_produced;
     // The downloader names the converted file only, not the original kept beside it.
-    if (m_keepsOriginals && m_finalFilesList) {
+    if (m_keepsOriginals) {
         named += m_produced;
     }
     QList<QByteArray> files;

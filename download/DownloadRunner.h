@@ -54,7 +54,8 @@ signals:
     /// fails.
     void finished(const QStringList &files);
     /// "Échec du téléchargement : " with the explanation of the last error line, the line
-    /// itself, or the exit status; the detail is the downloader's line when explained.
+    /// itself, or the exit status, or "le téléchargeur n'a écrit aucun fichier" when it
+    /// ended well without one; the detail is the downloader's line when explained.
     void failed(const QString &message, const QString &detail);
     void cancelled();
 
@@ -62,6 +63,8 @@ private:
     void announceDestination(const QByteArray &path);
     void announceProgress(DownloadProgress progress);
     void processEnded(const ShellProcess::End &end);
+    /// The files that the downloader named final so far, as it wrote them.
+    QList<QByteArray> namedFiles() const;
     /// The final files that are there, each once: see finished().
     QList<QByteArray> finalFiles() const;
     /// A download named by the title alone: those of `paths` that are there, whole, get their
@@ -72,7 +75,7 @@ private:
     DownloadOutputMonitor *m_monitor = nullptr;
     DestinationCleanup m_cleanup;
     QString m_lastError;
-    // The final files so far, and which of how many the downloader fetches.
+    // The files that the output announced, and which of how many the downloader fetches.
     QList<QByteArray> m_produced;
     // Where the downloader names the final files; null when it could not be made.
     std::unique_ptr<QTemporaryFile> m_finalFilesList;

@@ -388,8 +388,8 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
     QTest::addColumn<QString>("before"); // shell commands run in the folder before the start
     QTest::addColumn<QString>("during"); // ... and after it
     QTest::addColumn<QByteArrayList>(
-        "announced"); // "D name": destination, "C name": conversion, "F": done; "K" first: old
-                      // files kept, "T name": renamed to its title
+        "announced"); // "D name": destination, "C name": conversion, "F": done, "N name": named
+                      // final; "K" first: old files kept, "T name": renamed to its title
     QTest::addColumn<bool>("cancel");
     QTest::addColumn<QByteArrayList>("after");
     const auto row = [](const char *name, const QString &before, const QString &during,
@@ -415,6 +415,8 @@ void tst_Download::onlyOldAndUnfinishedFilesGo_data()
         {"D a.m4a", "C a.mp3", "D b.m4a"}, true, {"a.m4a", "a.mp3"});
     row("cancel once the converter is done", {}, u"touch a.mp3"_s, {"D a.m4a", "C a.mp3", "F"},
         true, {"a.mp3"});
+    row("cancel once the converted file is named final", {}, u"touch a.m4a a.mp3"_s,
+        {"D a.m4a", "C a.mp3", "N a.m4a", "N a.mp3"}, true, {"a.m4a", "a.mp3"});
     row("cancel before the converter replaced an old file", u"echo old > a.mp3"_s, u"touch a.m4a"_s,
         {"D a.m4a", "C a.mp3"}, true, {"a.m4a", "a.mp3"});
     // Outside the folder ("o" beside it; "/o" from their parent), nothing goes.
@@ -456,6 +458,7 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
         announcement[0] == 'D'       ? cleanup.destinationAnnounced(file)
             : announcement[0] == 'C' ? cleanup.conversionAnnounced(file)
             : announcement[0] == 'T' ? void(moveToFreeName(file))
+            : announcement[0] == 'N' ? cleanup.finalFileNamed(file)
                                      : cleanup.conversionFinished();
     }
     if (cancel) {
