@@ -2,7 +2,8 @@
 // SPDX-License-Identifier: MIT
 //
 // Throughput of the two line parsers: the format listing, and the download monitor fed the
-// way the runner feeds it (fresh chunks of a fixed size, lines split anywhere).
+// way the runner feeds it (fresh chunks of a fixed size, lines split anywhere). Then the
+// video's description: its parse, and the main thread's longest gap while one is listed.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -14,18 +15,32 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include "catalogue/FormatListing.h"
+#include "catalogue/FormatQuery.h"
+#include "catalogue/VideoDescriptionParser.h"
 #include "download/DownloadOutputMonitor.h"
+#include "tools/ShellCommand.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
 constexpr qsizetype listingLineCount = 10'000;
 constexpr qsizetype logLineCount = 1'000'000;
+// A long video's description: 300 formats, each with its fragments, about 5 MB.
+constexpr int describedFormatCount = 300;
+constexpr int fragmentsPerFormat = 370;
 
 QByteArray readRecording(const QString &name)
 {
@@ -148,6 +163,109 @@ const QByteArray &repeatedRecordedLog()
     return log;
 }
 
+// The edited recording's description, its formats repeated with new codes, each given the
+// fragment list of a long video.
+const QByteArray &longDescription()
+{
+    static const QByteArray json = [] {
+        const QByteArray recording = readRecording(u"listing-ytdlp-json-dubbed-drm.txt"_s);
+        QJsonObject video
+            = QJsonDocument::fromJson(recording.sliced(recording.lastIndexOf("\n{") + 1)).object();
+        const QJsonArray recorded = video.value("formats"_L1).toArray();
+        QJsonArray fragments;
+        for (int fragment = 0; fragment < fragmentsPerFormat; ++fragment) {
+            fragments.append(
+                QJsonObject {{u"path"_s, u"chunk-137-%1.m4s"_s.arg(fragment, 5, 10, QChar(u'0'))},
+                             {u"duration"_s, 2.0}});
+        }
+        QJsonArray formats;
+        for (int code = 0; code < describedFormatCount; ++code) {
+            QJsonObject format = recorded.at(code % recorded.size()).toObject();
+            format.insert("format_id"_L1, QString::number(1000 + code));
+            format.insert("fragments"_L1, fragments);
+            formats.append(format);
+        }
+        video.insert("formats"_L1, formats);
+        return QJsonDocument(video).toJson(QJsonDocument::Compact);
+    }();
+    return json;
+}
+
+// The table that goes with it: one line per described format.
+QByteArray describedTable()
+{
+    QByteArray table = "ID   EXT RESOLUTION |  TBR PROTO | VCODEC ACODEC MORE INFO\n";
+    for (int code = 0; code < describedFormatCount; ++code) {
+        table += QByteArray::number(1000 + code)
+            + " mp4 1920x1080    | 4000k dash  | avc1.640028 video only DASH video\n";
+    }
+    return table;
+}
+
+void parseDescription(benchmark::State &state)
+{
+    const QByteArray &json = longDescription();
+    const QList<formatYoutube> table = parseFormatListing(describedTable());
+    for ([[maybe_unused]] auto _ : state) {
+        const auto described = parseVideoDescription(json);
+        const QList<formatYoutube> records = completedFormats(table, described->formats);
+        benchmark::DoNotOptimize(records.constData());
+    }
+    state.counters["MB"] = static_cast<double>(json.size()) / 1e6;
+    state.SetBytesProcessed(state.iterations() * json.size());
+}
+
+// The longest time between two ticks of a 1 ms timer on the main thread while a query lists
+// the table and the description from a stand-in that prints them: what a repaint would wait.
+void listDescription(benchmark::State &state)
+{
+    static int argc = 1;
+    static char name[] = "bench_parsers";
+    static char *argv[] = {name, nullptr};
+    static const QCoreApplication application(argc, argv);
+    const QTemporaryDir folder;
+    QFile output(folder.filePath(u"output"_s));
+    QFile tool(folder.filePath(u"youtube-dl"_s));
+    if (!output.open(QIODevice::WriteOnly) || !tool.open(QIODevice::WriteOnly)) {
+        state.SkipWithError("cannot write the stand-in");
+        return;
+    }
+    output.write(describedTable() + longDescription() + '\n');
+    tool.write("#!/bin/bash\nexec cat " + shellQuote(output.fileName()).toUtf8() + '\n');
+    output.close();
+    tool.close();
+    tool.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    double longest = 0;
+    qsizetype formats = 0;
+    for ([[maybe_unused]] auto _ : state) {
+        FormatQuery query;
+        QEventLoop loop;
+        QObject::connect(&query, &FormatQuery::formatsListed, &loop,
+                         [&](const QList<formatYoutube> &listed) {
+                             formats = listed.size();
+                             loop.quit();
+                         });
+        QObject::connect(&query, &FormatQuery::failed, &loop, &QEventLoop::quit);
+        QTimer ticks;
+        ticks.setTimerType(Qt::PreciseTimer);
+        ticks.setInterval(1);
+        QElapsedTimer clock;
+        qint64 last = 0;
+        const auto tick = [&] {
+            longest = std::max(longest, static_cast<double>(clock.nsecsElapsed() - last) / 1e6);
+            last = clock.nsecsElapsed();
+        };
+        QObject::connect(&ticks, &QTimer::timeout, &loop, tick);
+        clock.start();
+        ticks.start();
+        query.start(tool.fileName(), u"http://127.0.0.1:1/long"_s);
+        loop.exec();
+        tick();
+    }
+    state.counters["longest_gap_ms"] = longest;
+    state.counters["formats"] = static_cast<double>(formats);
+}
+
 void parseListing(benchmark::State &state)
 {
     const QByteArray &listing = longListing();
@@ -253,6 +371,8 @@ void monitorRecordedLog(benchmark::State &state)
 } // namespace
 
 BENCHMARK(parseListing)->Unit(benchmark::kMillisecond);
+BENCHMARK(parseDescription)->Unit(benchmark::kMillisecond);
+BENCHMARK(listDescription)->Iterations(10)->Unit(benchmark::kMillisecond);
 // 4 KiB: a downloader writing line by line; 64 KiB: a full pipe read at once.
 BENCHMARK(monitorStretchedLog)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);
 BENCHMARK(monitorRecordedLog)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);

@@ -277,13 +277,13 @@ bool isTableHead(QStringView line)
 }
 
 // A line of the table after its head: whatever the code's first character, but no rule
-// line, no message ("[info] ...", "WARNING: ...") and no storyboard, which is no format
-// to download.
+// line, no message ("[info] ...", "WARNING: ..."), no storyboard, which is no format to
+// download, and not the video's description that "-J" writes after the table.
 std::optional<formatYoutube> parseTableLine(const QString &line)
 {
     const QString code = codePattern().match(line).captured(0);
     if (code.isEmpty() || code.startsWith(u'[') || code.endsWith(u':') || code.startsWith(u'-')
-        || code.startsWith(u'─')) {
+        || code.startsWith(u'─') || code.startsWith(u'{')) {
         return std::nullopt;
     }
     formatYoutube format = readRecord(line);

@@ -19,9 +19,10 @@ std::optional<formatYoutube> parseFormatLine(const QString &line);
 /// A whole listing as the downloader wrote it: decoded as UTF-8 (invalid bytes become
 /// replacement characters), cut into lines (LF or CR LF, blank lines skipped), one record
 /// per format line in output order. After the table's head line, every line of the table
-/// is a format, whatever its code's first character ("hls-1080p"), but storyboards; before
-/// it, none is. Without a head, parseFormatLine() decides alone. `interrupted`, when given,
-/// is asked before each line: once it says so, the formats read until then are returned.
+/// is a format, whatever its code's first character ("hls-1080p"), but storyboards and a
+/// JSON object (a line that begins with "{"); before it, none is. Without a head,
+/// parseFormatLine() decides alone. `interrupted`, when given, is asked before each line:
+/// once it says so, the formats read until then are returned.
 QList<formatYoutube> parseFormatListing(const QByteArray &output,
                                         const std::function<bool()> &interrupted = {});
 

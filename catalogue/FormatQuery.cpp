@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include "catalogue/FormatListing.h"
+#include "catalogue/VideoDescriptionParser.h"
 #include "tools/FailureExplanation.h"
 #include "tools/ShellCommand.h"
 
@@ -19,6 +20,17 @@ namespace {
 // A listing is some KiB; a downloader that writes without end is read to its end, but no
 // more than this is kept.
 constexpr qsizetype outputLimit = 4 * 1024 * 1024;
+// A description lists every format with its fragments and headers: some MiB for a long
+// video; an endless one is dropped past this.
+constexpr qsizetype descriptionLimit = 32 * 1024 * 1024;
+
+// Appends `piece` to `kept` up to `limit` bytes; `cut` tells that some were dropped.
+void keep(QByteArray &kept, QByteArrayView piece, qsizetype limit, bool &cut)
+{
+    const qsizetype room = std::min(piece.size(), limit - kept.size());
+    kept += piece.first(room);
+    cut = cut || room < piece.size();
+}
 
 // A line takes milliseconds to read, and a parsing asked to stop does so before its next
 // one: the owner going away waits no longer than this.
@@ -37,6 +49,16 @@ QString lastLine(const QByteArray &output)
     return QString::fromUtf8(lines.last()).trimmed();
 }
 } // namespace
+
+// What the parsing thread hands back.
+struct FormatQuery::Listing
+{
+    enum class Problem { None, TooLong, Unreadable };
+
+    QList<formatYoutube> formats;
+    VideoDescription video;
+    Problem problem = Problem::None;
+};
 
 FormatQuery::~FormatQuery()
 {
@@ -67,7 +89,7 @@ QString FormatQuery::composeCommand(const QString &youtubeDLPath, const QString 
                                     const DownloaderOptions &options)
 {
     // "--" ends the options: an address that begins with "-" stays an address.
-    return shellQuote(youtubeDLPath) + u" -F"_s + composeDownloaderOptions(options) + u" -- "_s
+    return shellQuote(youtubeDLPath) + u" -F -J"_s + composeDownloaderOptions(options) + u" -- "_s
         + shellQuote(address);
 }
 
@@ -79,6 +101,10 @@ void FormatQuery::start(const QString &youtubeDLPath, const QString &address,
     }
     m_output.clear();
     m_cut = false;
+    m_description.clear();
+    m_descriptionCut = false;
+    m_atLineStart = true;
+    m_inDescription = false;
     m_process->start(composeCommand(youtubeDLPath, address, options));
 }
 
@@ -106,14 +132,34 @@ void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
 
 void FormatQuery::readOutput(const QByteArray &chunk)
 {
-    const qsizetype kept = std::min(chunk.size(), outputLimit - m_output.size());
-    m_output += chunk.first(kept);
-    m_cut = m_cut || kept < chunk.size();
+    // Line by line, as chunks cut them: a line that begins with "{" is a description, and
+    // only the last one is kept.
+    QByteArrayView rest(chunk);
+    while (!rest.isEmpty()) {
+        if (m_atLineStart) {
+            m_inDescription = rest.front() == '{';
+            if (m_inDescription) {
+                m_description.clear();
+                m_descriptionCut = false;
+            }
+        }
+        const qsizetype end = rest.indexOf('\n');
+        const QByteArrayView piece = end < 0 ? rest : rest.first(end + 1);
+        m_atLineStart = end >= 0;
+        if (m_inDescription) {
+            keep(m_description, piece, descriptionLimit, m_descriptionCut);
+        } else {
+            keep(m_output, piece, outputLimit, m_cut);
+        }
+        rest = rest.sliced(piece.size());
+    }
 }
 
 void FormatQuery::processEnded(const ShellProcess::End &end)
 {
     const QByteArray output = std::exchange(m_output, {});
+    const QByteArray description = std::exchange(m_description, {});
+    const bool descriptionCut = std::exchange(m_descriptionCut, false);
     switch (end.kind) {
     case ShellProcess::EndKind::TimedOut:
         emit failed(tr("Délai dépassé : le téléchargeur ne répond pas"), {});
@@ -129,29 +175,42 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
     }
     // A listing of megabytes takes a while to read: never on the window's thread. The
     // result comes back in order, as one list. The thread holds copies of its own only, so
-    // that it may outlive this object.
-    auto formats = std::make_shared<QList<formatYoutube>>();
-    m_parser = QThread::create([formats, output] {
+    // that it may outlive this object. A description of megabytes takes tens of milliseconds
+    // to read: there too.
+    auto listing = std::make_shared<Listing>();
+    m_parser = QThread::create([listing, output, description, descriptionCut] {
         const QThread *thread = QThread::currentThread();
-        *formats
+        listing->formats
             = parseFormatListing(output, [thread] { return thread->isInterruptionRequested(); });
+        if (descriptionCut) {
+            listing->problem = Listing::Problem::TooLong;
+        } else if (!description.isEmpty() && !thread->isInterruptionRequested()) {
+            if (const auto described = parseVideoDescription(description)) {
+                listing->video = described->video;
+                listing->formats
+                    = completedFormats(std::move(listing->formats), described->formats);
+            } else {
+                listing->problem = Listing::Problem::Unreadable;
+            }
+        }
     });
     m_parser->setParent(this);
     connect(m_parser, &QThread::finished, m_parser, &QObject::deleteLater);
-    connect(m_parser, &QThread::finished, this, [this, parser = m_parser, formats, output, end] {
+    connect(m_parser, &QThread::finished, this, [this, parser = m_parser, listing, output, end] {
         // Cancelled after this was already on its way: nothing more to report.
         if (parser != m_parser) {
             return;
         }
         m_parser = nullptr;
-        report(*formats, output, end);
+        report(*listing, output, end);
     });
     m_parser->start();
 }
 
-void FormatQuery::report(const QList<formatYoutube> &formats, const QByteArray &output,
+void FormatQuery::report(const Listing &listing, const QByteArray &output,
                          const ShellProcess::End &end)
 {
+    const QList<formatYoutube> &formats = listing.formats;
     if (formats.isEmpty()) {
         if (end.couldNotRun()) {
             emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)), {});
@@ -173,5 +232,18 @@ void FormatQuery::report(const QList<formatYoutube> &formats, const QByteArray &
             return;
         }
     }
+    switch (listing.problem) {
+    case Listing::Problem::TooLong:
+        emit descriptionRefused(tr("Description de la vidéo trop longue : au-delà de 32 Mio, "
+                                   "les détails de la vidéo manquent"));
+        break;
+    case Listing::Problem::Unreadable:
+        emit descriptionRefused(tr("Description de la vidéo illisible : le téléchargeur n'a "
+                                   "pas écrit un objet JSON valide"));
+        break;
+    case Listing::Problem::None:
+        break;
+    }
+    emit videoDescribed(listing.video);
     emit formatsListed(formats, std::exchange(m_cut, false));
 }

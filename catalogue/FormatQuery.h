@@ -31,8 +31,9 @@ public:
     /// moment at most.
     ~FormatQuery() override;
 
-    /// The command line: "<path> -F -- <address>", path and address each one quoted word,
-    /// with the shared options before "--".
+    /// The command line: "<path> -F -J -- <address>", path and address each one quoted word,
+    /// with the shared options before "--". "-J" adds the video's description in JSON, on
+    /// one line after the table.
     static QString composeCommand(const QString &youtubeDLPath, const QString &address,
                                   const DownloaderOptions &options = {});
 
@@ -53,21 +54,31 @@ signals:
     /// `cut`: the output went beyond what is kept (4 MiB), and formats may be missing.
     void formatsListed(const QList<formatYoutube> &formats, bool cut);
     /// Just before formatsListed(): what the listing told of the video (`described` false
-    /// when it held no description).
+    /// when it held no description, or one refused).
     void videoDescribed(const VideoDescription &video);
+    /// Before videoDescribed(): the description was there but could not be read (beyond
+    /// 32 MiB, or no JSON object); a translated message. The table is listed all the same.
+    void descriptionRefused(const QString &message);
     /// A translated message: the downloader could not be started, did not answer in time,
     /// or listed nothing and reported an error, explained when it is a common one (the
     /// downloader's line is then the detail).
     void failed(const QString &message, const QString &detail);
 
 private:
+    struct Listing;
+
     void readOutput(const QByteArray &chunk);
     void processEnded(const ShellProcess::End &end);
-    void report(const QList<formatYoutube> &formats, const QByteArray &output,
-                const ShellProcess::End &end);
+    void report(const Listing &listing, const QByteArray &output, const ShellProcess::End &end);
 
     ShellProcess *m_process = nullptr;
     QThread *m_parser = nullptr;
+    // The table part of the output, and apart from it the last line that is a JSON object,
+    // each kept up to its own size.
     QByteArray m_output;
     bool m_cut = false;
+    QByteArray m_description;
+    bool m_descriptionCut = false;
+    bool m_atLineStart = true;
+    bool m_inDescription = false;
 };

@@ -10,6 +10,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QString>
+#include <QStringList>
 
 #include "tools/Logging.h"
 #include "tools/PlainText.h"
@@ -68,6 +69,43 @@ QString frenchSize(const formatYoutube &format)
     return format.fileSizeApproximate ? u"≈ "_s + size : size;
 }
 
+// What the description tells beside the note: frames per second, dynamic range, channels.
+QString infoText(const formatYoutube &format)
+{
+    QStringList facts;
+    if (format.fps > 0) {
+        facts << FormatTableModel::tr("%1 i/s").arg(french().toString(format.fps));
+    }
+    if (!format.dynamicRange.isEmpty()) {
+        facts << format.dynamicRange;
+    }
+    if (format.audioChannels > 0) {
+        facts << (format.audioChannels == 1 ? FormatTableModel::tr("mono")
+                      : format.audioChannels == 2
+                      ? FormatTableModel::tr("stéréo")
+                      : FormatTableModel::tr("%1 canaux").arg(format.audioChannels));
+    }
+    if (!format.note.isEmpty()) {
+        facts << format.note;
+    }
+    return facts.join(u", "_s);
+}
+
+// The picture's and the sound's part of the bit rate, when the description gives them.
+QString bitRateToolTip(const formatYoutube &format)
+{
+    QStringList rates;
+    if (format.videoBitRate > 0) {
+        rates << FormatTableModel::tr("Image : %1 kbit/s")
+                     .arg(french().toString(format.videoBitRate));
+    }
+    if (format.audioBitRate > 0) {
+        rates
+            << FormatTableModel::tr("Son : %1 kbit/s").arg(french().toString(format.audioBitRate));
+    }
+    return rates.join(u'\n');
+}
+
 QString cellText(const formatYoutube &format, int column)
 {
     switch (column) {
@@ -78,7 +116,7 @@ QString cellText(const formatYoutube &format, int column)
     case FormatTableModel::DimensionColumn:
         return format.dimension;
     case FormatTableModel::InfoColumn:
-        return format.note;
+        return infoText(format);
     case FormatTableModel::KindColumn:
         return format.kind == FormatKind::AudioOnly ? FormatTableModel::tr("Audio seul")
             : format.kind == FormatKind::VideoOnly  ? FormatTableModel::tr("Vidéo seule")
@@ -191,6 +229,13 @@ QVariant FormatTableModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return shownText(shortened(cellText(format, index.column()), cellTextLimit));
     case Qt::ToolTipRole: {
+        if (format.drm) {
+            return tr("Format protégé (DRM) : le téléchargeur ne peut pas le télécharger");
+        }
+        if (index.column() == BitRateColumn) {
+            const QString rates = bitRateToolTip(format);
+            return rates.isEmpty() ? QVariant() : rates;
+        }
         // The note column is cut short to the room left by the others: its tooltip always
         // holds the whole note.
         const QString text = cellText(format, index.column());
@@ -214,6 +259,9 @@ bool FormatTableModel::setData(const QModelIndex &index, const QVariant &value, 
         || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return false;
     }
+    if (m_list.at(index.row()).drm) {
+        return false;
+    }
     checkedButton(index.row(), toControlState(static_cast<Qt::CheckState>(value.toInt())));
     return true;
 }
@@ -222,6 +270,10 @@ Qt::ItemFlags FormatTableModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid()) {
         return Qt::NoItemFlags;
+    }
+    // A protected format is shown greyed, and cannot be ticked.
+    if (m_list.at(index.row()).drm) {
+        return Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     }
     Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
     if (index.column() == FormatColumn) {
@@ -324,7 +376,7 @@ bool FormatTableModel::isSortable(int column)
 
 void FormatTableModel::checkedButton(int row, ControlState state)
 {
-    if (row < 0 || row >= m_list.size()) {
+    if (row < 0 || row >= m_list.size() || m_list.at(row).drm) {
         return;
     }
     printDiagnostic(u"%1 - > %2"_s.arg(row).arg(static_cast<int>(state)));
@@ -356,8 +408,10 @@ void FormatTableModel::clearAll()
 void FormatTableModel::invertAll()
 {
     for (formatYoutube &format : m_list) {
-        format.isChecked
-            = format.isChecked == ControlState::On ? ControlState::Off : ControlState::On;
+        if (!format.drm) {
+            format.isChecked
+                = format.isChecked == ControlState::On ? ControlState::Off : ControlState::On;
+        }
     }
     showTicks();
 }
@@ -365,7 +419,7 @@ void FormatTableModel::invertAll()
 void FormatTableModel::tickAll()
 {
     for (formatYoutube &format : m_list) {
-        format.isChecked = ControlState::On;
+        format.isChecked = format.drm ? format.isChecked : ControlState::On;
     }
     showTicks();
 }

@@ -36,5 +36,18 @@ struct formatYoutube
     /// The line's note without the table's separators and what the other columns show.
     QString note;
 
+    // From the video's description, when the downloader wrote one: the format of the same code.
+    /// Kilobits per second of the picture and of the sound; 0 when unknown.
+    double videoBitRate = 0;
+    double audioBitRate = 0;
+    /// Frames per second; 0 when unknown.
+    double fps = 0;
+    /// "SDR", "HDR10"...; empty when unknown.
+    QString dynamicRange;
+    /// 0 when unknown.
+    int audioChannels = 0;
+    /// Protected: the downloader cannot download it.
+    bool drm = false;
+
     friend bool operator==(const formatYoutube &, const formatYoutube &) = default;
 };

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "download/Session.h"
 
+#include <utility>
+
 #include <QFileInfo>
 
 #include "catalogue/FormatList.h"
@@ -36,6 +38,8 @@ Session::~Session() = default;
 
 void Session::connectQuery()
 {
+    connect(m_query, &FormatQuery::descriptionRefused, this,
+            [this](const QString &message) { m_listingNote = message; });
     connect(m_query, &FormatQuery::videoDescribed, this, &Session::videoDescribed);
     connect(m_query, &FormatQuery::formatsListed, this,
             [this](const QList<formatYoutube> &formats, bool cut) {
@@ -44,7 +48,8 @@ void Session::connectQuery()
                 end(Work::Listing,
                     cut ? tr("Liste des formats tronquée : au-delà de 4 Mio, des formats manquent")
                         : formats.isEmpty() ? tr("Aucun format trouvé pour cette adresse")
-                                            : QString());
+                                            : std::exchange(m_listingNote, {}));
+                m_listingNote.clear();
             });
     connect(m_query, &FormatQuery::failed, this,
             [this](const QString &message, const QString &detail) {

@@ -106,6 +106,8 @@ private:
     QString m_downloadFolder;
     /// What the request changed in the ticked formats, said again at the end.
     QString m_downloadNote;
+    /// Why the listing's description was refused, said at its end when nothing weighs more.
+    QString m_listingNote;
     // Set before each work starts, so that a failure reported at once finds it running.
     bool m_listing = false;
     bool m_downloading = false;

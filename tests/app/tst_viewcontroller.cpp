@@ -275,7 +275,7 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
     w.window->show();
     listFour(w);
     QCOMPARE(TestSupport::readFile(w.tools.filePath(u"arguments"_s)),
-             "-F\0--js-runtimes\0"_ba + w.toolSet.javaScriptRuntimeOption().toUtf8()
+             "-F\0-J\0--js-runtimes\0"_ba + w.toolSet.javaScriptRuntimeOption().toUtf8()
                  + "\0--ignore-config\0--no-playlist\0--\0http://127.0.0.1:9/v\0"_ba);
     auto *table = w.child<QTableView>(u"tableView"_s);
     // Screen readers hear an unticked row's box as a checkbox, and the field's clear button.

@@ -1,15 +1,18 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 #include <QAbstractItemModelTester>
+#include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include "TestSupport.h"
 #include "catalogue/FormatListing.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
+#include "catalogue/VideoDescriptionParser.h"
 
 using namespace Qt::StringLiterals;
 
@@ -62,8 +65,16 @@ QString runQuery(const QString &tool, const QString &address)
     query.setTimeout(std::chrono::seconds(3));
     QSignalSpy listed(&query, &FormatQuery::formatsListed);
     QSignalSpy failed(&query, &FormatQuery::failed);
+    QSignalSpy described(&query, &FormatQuery::videoDescribed);
+    QSignalSpy refused(&query, &FormatQuery::descriptionRefused);
+    // An event loop, not qWaitFor(), whose pauses would read megabytes at a pipe a pause.
+    QEventLoop loop;
+    QObject::connect(&query, &FormatQuery::formatsListed, &loop, &QEventLoop::quit);
+    QObject::connect(&query, &FormatQuery::failed, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120'000, &loop, &QEventLoop::quit);
     query.start(tool, address);
-    if (!QTest::qWaitFor([&] { return !listed.isEmpty() || !failed.isEmpty(); }, 120'000)) {
+    loop.exec();
+    if (listed.isEmpty() && failed.isEmpty()) {
         return u"no end"_s;
     }
     if (!failed.isEmpty()) {
@@ -73,7 +84,9 @@ QString runQuery(const QString &tool, const QString &address)
     if (listed.at(0).at(1).toBool()) {
         return u"cut after "_s + QString::number(codes.count(u' ') + 1);
     }
-    return u'[' + codes + u']';
+    const auto video = described.at(0).at(0).value<VideoDescription>();
+    return u'[' + codes + u']' + (video.described ? u" described: "_s + video.title : QString())
+        + (refused.isEmpty() ? QString() : u" refused: "_s + refused.at(0).at(0).toString());
 }
 } // namespace
 
@@ -89,6 +102,8 @@ private slots:
     void sort_data();
     void sort();
     void ticksAndLists();
+    void description_data();
+    void description();
     void query_data();
     void query();
 
@@ -289,6 +304,73 @@ void tst_Catalogue::ticksAndLists()
     QCOMPARE(reset.size(), 2);
 }
 
+void tst_Catalogue::description_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QString>("video"); // title|channel|seconds|date|picture
+    QTest::addColumn<QString>("rows"); // code|kind|size|rate|rate's tooltip|language|info, "!"
+                                       // when greyed; then the codes that tick all ticks
+    QTest::newRow("none, the table alone")
+        << recorded("listing-ytdlp-dash-fixture.txt") << u""_s
+        << u"140|Audio seul||64 kbit/s|||dash mp4a.40.2 64k 44k DASH audio, m4a_dash / 137|Vidéo "
+           "seule||132 kbit/s|||dash avc1.42c00d 132k DASH video, mp4_dash / 140+ 137+"_s;
+    QTest::newRow("recorded beside the table")
+        << recorded("listing-ytdlp-json-dash-fixture.txt") << u"manifest||-1||"_s
+        << u"140|Audio seul||64 kbit/s|Son : 64 kbit/s||dash mp4a.40.2 64k 44k DASH audio, "
+           "m4a_dash / 137|Vidéo seule||131,982 kbit/s|Image : 131,982 kbit/s||SDR, dash "
+           "avc1.42c00d 132k DASH video, mp4_dash / 140+ 137+"_s;
+    // Edited from the recording: dubbed tracks, one original; HDR; DRM; a format that the
+    // table lacks; no picture.
+    QTest::newRow("dubbed, protected")
+        << recorded("listing-ytdlp-json-dubbed-drm.txt")
+        << u"Clip <b>doublé</b> & sous-titré|Chaîne <i>locale</i>|4|2026-01-02|"_s
+        << u"140-drc|Audio seul|3,28 Mio|129,5 kbit/s|Son : 129,5 kbit/s|fr (original)|stéréo, 2 "
+           "dash mp4a.40.2 130k (default), DRC / 140-0|Audio seul|≈ 3,30 Mio|131 kbit/s|Son : 131 "
+           "kbit/s|en|stéréo, 2 dash mp4a.40.2 131k English / 137|Vidéo seule|40,00 Mio|4\u202F000 "
+           "kbit/s|Image : 4\u202F000 kbit/s||25 i/s, HDR10, 25 HDR10 dash avc1.42c00d 4000k DASH "
+           "video / 248|Vidéo seule|30,00 Mio|3\u202F000 kbit/s|Format protégé (DRM) : le "
+           "téléchargeur ne peut pas le télécharger||25 i/s, SDR, 25 dash vp9 3000k DASH video, "
+           "DRM! / 140-drc+ 140-0+ 137+"_s;
+    QTest::newRow("a file is no picture")
+        << "1 mp4 1x2\n{\"title\": 7, \"thumbnail\": \"file:///etc/passwd\"}\n"_ba << u"||-1||"_s
+        << u"1|Vidéo + audio||||| / 1+"_s;
+}
+
+void tst_Catalogue::description()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(QString, video);
+    QFETCH(QString, rows);
+    const qsizetype line = output.lastIndexOf("\n{") + 1;
+    const auto described = line > 0 ? parseVideoDescription(output.sliced(line)) : std::nullopt;
+    const VideoDescription shown = described ? described->video : VideoDescription();
+    QCOMPARE(shown.described
+                 ? u"%1|%2|%3|%4|%5"_s.arg(shown.title, shown.channel)
+                       .arg(shown.duration)
+                       .arg(shown.uploadDate.toString(Qt::ISODate), shown.thumbnail.toString())
+                 : QString(),
+             video);
+    m_list = completedFormats(parseFormatListing(output),
+                              described ? described->formats : QHash<QString, formatYoutube>());
+    FormatTableModel model(m_list);
+    QStringList cells;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        for (const int column : {FormatTableModel::FormatColumn, FormatTableModel::KindColumn,
+                                 FormatTableModel::SizeColumn, FormatTableModel::BitRateColumn}) {
+            cells << model.index(row, column).data().toString();
+        }
+        cells << model.index(row, FormatTableModel::BitRateColumn).data(Qt::ToolTipRole).toString()
+              << model.index(row, FormatTableModel::LanguageColumn).data().toString()
+              << model.index(row, FormatTableModel::InfoColumn).data().toString()
+                + (model.flags(model.index(row, 0)) & Qt::ItemIsEnabled ? u" /"_s : u"! /"_s);
+        model.setData(model.index(row, 0), Qt::Checked, Qt::CheckStateRole);
+    }
+    model.invertAll();
+    model.tickAll();
+    QCOMPARE(cells.join(u'|').replace(u"/|"_s, u"/ "_s) + u' ' + wordsOf(model.checkedFormats()),
+             rows);
+}
+
 void tst_Catalogue::query_data()
 {
     QTest::addColumn<QByteArray>("behaviour"); // the stand-in's; null: no tool at all
@@ -302,6 +384,12 @@ void tst_Catalogue::query_data()
         u"[140 137]"_s);
     // Beyond 4 MiB, the rest is read and dropped, and said so.
     row("more than is kept", "yes '18 mp4 640x360 360p' | head -n 250000", u"cut after 209716"_s);
+    row("description beside the table",
+        "echo '140 m4a'; echo '{\"title\": \"T\", \"formats\": [{\"format_id\": \"9\"}]}'",
+        u"[140] described: T"_s);
+    row("description beyond 32 MiB",
+        "echo '18 mp4'; printf '{'; dd if=/dev/zero bs=32M count=1 2>&-",
+        u"[18] refused: Description de la vidéo trop longue : "_s);
     row("time limit", "exec sleep 300", u"failed: Délai dépassé : le téléchargeur ne répond pas"_s);
     row("missing tool", {}, u"failed: Impossible de lancer le téléchargeur : "_s);
 }
@@ -323,7 +411,7 @@ void tst_Catalogue::query()
         // Each outside piece one quoted word, and the address after "--"; the user's
         // configuration is not read, and the video's playlist is not listed.
         QCOMPARE(TestSupport::readFile(tools.filePath(u"arguments"_s)),
-                 "-F\0--ignore-config\0--no-playlist\0--\0"_ba + address.toUtf8() + '\0');
+                 "-F\0-J\0--ignore-config\0--no-playlist\0--\0"_ba + address.toUtf8() + '\0');
     }
 }
 
