@@ -133,6 +133,7 @@ void FormatPanel::clearList()
     m_model->clear();
     m_sortedSection = -1;
     m_table->horizontalHeader()->setSortIndicator(-1, Qt::DescendingOrder);
+    emit listCleared();
 }
 
 void FormatPanel::keepColumnWidths(QSettings &store)

@@ -35,6 +35,10 @@ public:
     bool keyCommand(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
                     quint32 nativeVirtualKey);
 
+signals:
+    /// The list was emptied (Édition → "Effacer la liste").
+    void listCleared();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -14,6 +14,7 @@
 #include "app/StatusReadouts.h"
 #include "app/ToolsMenu.h"
 #include "app/UserQuestions.h"
+#include "app/VideoCard.h"
 #include "app/WindowPlacement.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
@@ -58,8 +59,8 @@ void ViewController::connectActions()
     connect(m_ui->aboutAction, &QAction::triggered, this, [this] { showAbout(this, m_tools); });
     connect(m_toolsMenu, &ToolsMenu::updateRequested, this, &ViewController::updateDownloader);
     connect(m_toolsMenu, &ToolsMenu::revertRequested, m_session, &Session::revertDownloader);
-    connect(m_toolsMenu, &ToolsMenu::javaScriptRuntimeRequested, this,
-            &ViewController::installJavaScriptRuntime);
+    connect(m_toolsMenu, &ToolsMenu::javaScriptRuntimeRequested, m_session,
+            &Session::installJavaScriptRuntime);
     connect(this, &ViewController::isRunningChanged, this, &ViewController::updateControls);
     connect(&m_tools, &ToolSet::downloaderChanged, this, &ViewController::showDownloaderVersion);
 }
@@ -77,6 +78,8 @@ void ViewController::connectSession()
     connect(m_session, &Session::qualityChoiceChanged, m_downloadPanel,
             &DownloadPanel::setQualityChoice);
     connect(m_session, &Session::progressChanged, m_downloadPanel, &DownloadPanel::showProgress);
+    connect(m_session, &Session::videoDescribed, m_videoCard, &VideoCard::showVideo);
+    connect(m_formatPanel, &FormatPanel::listCleared, m_videoCard, &VideoCard::clear);
     connect(m_session, &Session::downloadFinished, m_resultPanel, &ResultPanel::showDownloadEnd);
     connect(m_session, &Session::transferProgressChanged, m_downloadPanel,
             &DownloadPanel::showTransfer);
@@ -101,11 +104,13 @@ void ViewController::createCentralWidget()
     // Created in the order that Tab goes through them.
     auto *central = new QWidget(this);
     m_addressBar = new AddressBar(central);
+    m_videoCard = new VideoCard(central);
     m_formatPanel = new FormatPanel(m_session->formats(), central);
     m_resultPanel = new ResultPanel(central);
     m_downloadPanel = new DownloadPanel(central);
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_addressBar);
+    layout->addWidget(m_videoCard);
     layout->addWidget(m_formatPanel, 1);
     layout->addWidget(m_resultPanel);
     layout->addWidget(m_downloadPanel);
@@ -213,11 +218,6 @@ void ViewController::cancelDownload()
 void ViewController::updateDownloader()
 {
     m_session->updateDownloader();
-}
-
-void ViewController::installJavaScriptRuntime()
-{
-    m_session->installJavaScriptRuntime();
 }
 
 void ViewController::showDownloaderVersion()

@@ -20,6 +20,7 @@ class ResultPanel;
 class QSettings;
 class StatusReadouts;
 class ToolsMenu;
+class VideoCard;
 class preferenceViewController;
 struct ReleaseSources;
 
@@ -27,7 +28,8 @@ namespace Ui {
 class ViewController;
 }
 
-/// The main window, composed of its parts: the address (AddressBar), the format table
+/// The main window, composed of its parts: the address (AddressBar), the last listed video
+/// (VideoCard), the format table
 /// (FormatPanel), the last download's result and the advice on the downloader (ResultPanel),
 /// the download controls with the message line and the progress (DownloadPanel), the tools
 /// menu (ToolsMenu) and the status bar's readouts (StatusReadouts). It forwards what the user asks
@@ -75,7 +77,6 @@ public:
     void cancelDownload();
     void openPreferences();
     void updateDownloader();
-    void installJavaScriptRuntime();
     /// Ends Quorvel as closing the window does after the confirmation, without asking (for
     /// the signals that end a program: Ctrl+C, the end of the session, a plain kill).
     void quitWithoutAsking();
@@ -112,6 +113,7 @@ private:
     ToolSet &m_tools;
     Session *m_session = nullptr;
     AddressBar *m_addressBar = nullptr;
+    VideoCard *m_videoCard = nullptr;
     FormatPanel *m_formatPanel = nullptr;
     ResultPanel *m_resultPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;

@@ -32,6 +32,7 @@
 
 #include "TestSupport.h"
 #include "app/UserQuestions.h"
+#include "app/VideoCard.h"
 #include "app/ViewController.h"
 #include "catalogue/FormatList.h"
 #include "tools/ToolSet.h"
@@ -185,6 +186,8 @@ private slots:
     void keyboardCommands_data();
     void keyboardCommands();
     void tableSortedListedStoppedAndCleared();
+    void videoCard_data();
+    void videoCard();
     void readoutsKeysAndRememberedLayout();
     void downloadEnds_data();
     void downloadEnds();
@@ -345,6 +348,57 @@ void tst_ViewController::tableSortedListedStoppedAndCleared()
         QVERIFY(w.child<QPushButton>(u"getFormatButton"_s)->isEnabled());
         QTRY_VERIFY(!w.window->findChild<QThread *>());
     }
+}
+
+void tst_ViewController::videoCard_data()
+{
+    QTest::addColumn<bool>("described");
+    QTest::addColumn<double>("duration");
+    QTest::addColumn<QString>("picture"); // served from 127.0.0.1; red when there
+    QTest::addColumn<QString>("details");
+    QTest::newRow("an hour and more")
+        << true << 3725.4 << u"picture.png"_s << u"1:02:05 · 7 décembre 2026"_s;
+    QTest::newRow("no picture") << true << 247.0 << u"absent.png"_s << u"4:07 · 7 décembre 2026"_s;
+    QTest::newRow("not described") << false << -1.0 << QString() << QString();
+}
+
+void tst_ViewController::videoCard()
+{
+    QFETCH(bool, described);
+    QFETCH(double, duration);
+    QFETCH(QString, picture);
+    QFETCH(QString, details);
+    static const ServedFolder pictures(u"make-picture.sh"_s);
+    WindowHarness w(Downloader::StandIn);
+    w.window->show();
+    auto *card = w.window->findChild<VideoCard *>();
+    QVERIFY(card->isHidden());
+    listFour(w);
+    // The site's texts, shown as they are.
+    VideoDescription video {described, u"<b>Clip</b>"_s,   u"Chaîne & co"_s,
+                            duration,  QDate(2026, 12, 7), pictures.url(picture)};
+    emit w.window->findChild<Session *>()->videoDescribed(described ? video : VideoDescription());
+    QVERIFY(card->isVisible());
+    const QStringList names {u"videoTitleLabel"_s, u"videoChannelLabel"_s, u"videoDetailsLabel"_s};
+    const QStringList shown {described ? video.title : QString(),
+                             described ? video.channel : QString(), details};
+    for (qsizetype index = 0; index < names.size(); ++index) {
+        QCOMPARE(w.child<QLabel>(names.at(index))->textFormat(), Qt::PlainText);
+        QCOMPARE(w.child<QLabel>(names.at(index))->text(), shown.at(index));
+    }
+    QCOMPARE(w.child<QLabel>(u"videoMissingLabel"_s)->isVisible(), !described);
+    // The picture once fetched and decoded, the grey box otherwise.
+    auto *pictureLabel = w.child<QLabel>(u"videoPictureLabel"_s);
+    const auto middle
+        = [pictureLabel] { return pictureLabel->pixmap().toImage().pixelColor(80, 45); };
+    if (picture == u"picture.png"_s) {
+        QTRY_VERIFY(middle().red() > 200 && middle().green() < 50);
+    } else {
+        QTRY_COMPARE(pictureLabel->accessibleDescription(), u"Pas d'image pour cette vidéo"_s);
+    }
+    w.child<QAction>(u"clearListAction"_s)->trigger();
+    QVERIFY(card->isHidden());
+    QCOMPARE(w.child<QLabel>(u"videoTitleLabel"_s)->text(), QString());
 }
 
 void tst_ViewController::readoutsKeysAndRememberedLayout()

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 #include <QAbstractItemModelTester>
+#include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
@@ -12,6 +13,7 @@
 #include "catalogue/FormatListing.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
+#include "catalogue/ThumbnailFetcher.h"
 #include "catalogue/VideoDescriptionParser.h"
 
 using namespace Qt::StringLiterals;
@@ -88,6 +90,23 @@ QString runQuery(const QString &tool, const QString &address)
     return u'[' + codes + u']' + (video.described ? u" described: "_s + video.title : QString())
         + (refused.isEmpty() ? QString() : u" refused: "_s + refused.at(0).at(0).toString());
 }
+
+// Runs one fetch to its end: "fetched", with the file in `path`, or "failed: <message>".
+QString runFetch(ThumbnailFetcher &fetcher, const QUrl &address, QString &path)
+{
+    QSignalSpy fetched(&fetcher, &ThumbnailFetcher::fetched);
+    QSignalSpy failed(&fetcher, &ThumbnailFetcher::failed);
+    fetcher.fetch(address);
+    if (!QTest::qWaitFor([&] { return !fetched.isEmpty() || !failed.isEmpty(); }, 60'000)) {
+        return u"no end"_s;
+    }
+    if (!failed.isEmpty()) {
+        return u"failed: "_s + failed.at(0).at(1).toString();
+    }
+    path = fetched.at(0).at(1).toString();
+    return fetched.size() == 1 && fetched.at(0).at(0).toUrl() == address ? u"fetched"_s
+                                                                         : u"fetched another"_s;
+}
 } // namespace
 
 class tst_Catalogue final : public QObject
@@ -106,6 +125,8 @@ private slots:
     void description();
     void query_data();
     void query();
+    void thumbnail_data();
+    void thumbnail();
 
 private:
     // A model over a new list, with the tester that checks every change it announces.
@@ -413,6 +434,58 @@ void tst_Catalogue::query()
         QCOMPARE(TestSupport::readFile(tools.filePath(u"arguments"_s)),
                  "-F\0-J\0--ignore-config\0--no-playlist\0--\0"_ba + address.toUtf8() + '\0');
     }
+}
+
+void tst_Catalogue::thumbnail_data()
+{
+    // "<mode>/<file>" of the served folder (serve.py), or a whole address; the earlier ones of
+    // a list are fetched first and dropped.
+    QTest::addColumn<QStringList>("addresses");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("http") << QStringList {u"ok/picture.png"_s} << u"fetched"_s;
+    QTest::newRow("older dropped")
+        << QStringList {u"drip/picture.png"_s, u"ok/picture.png"_s} << u"fetched"_s;
+    QTest::newRow("file refused") << QStringList {u"file:///etc/hostname"_s}
+                                  << u"failed: adresse d'image refusée"_s;
+    QTest::newRow("too large") << QStringList {u"huge-picture.png/picture.png"_s}
+                               << u"failed: image trop grande"_s;
+    QTest::newRow("too large, no length")
+        << QStringList {u"endless-picture.png/picture.png"_s} << u"failed: image trop grande"_s;
+    QTest::newRow("stalled") << QStringList {u"drip/picture.png"_s}
+                             << u"failed: l'image n'est pas arrivée à temps"_s;
+}
+
+void tst_Catalogue::thumbnail()
+{
+    QFETCH(QStringList, addresses);
+    QFETCH(QString, expected);
+    static const ServedFolder pictures(u"make-picture.sh"_s);
+    QVERIFY(pictures.isValid());
+    QTemporaryDir cache;
+    ThumbnailFetcher fetcher;
+    fetcher.setCacheFolder(cache.path());
+    fetcher.setTimeout(std::chrono::milliseconds(500));
+    QUrl address;
+    for (const QString &name : addresses) {
+        address = name.contains(u':')
+            ? QUrl(name)
+            : pictures.url(name.section(u'/', 1), name.section(u'/', 0, 0));
+        if (name != addresses.last()) {
+            fetcher.fetch(address);
+        }
+    }
+    QString path;
+    QCOMPARE(runFetch(fetcher, address, path), expected);
+    if (expected != u"fetched"_s) {
+        QVERIFY(QDir(cache.path()).isEmpty());
+        return;
+    }
+    QCOMPARE(TestSupport::readFile(path),
+             TestSupport::readFile(pictures.folder() + u"/picture.png"_s));
+    // The second time, the cached file is used without a request: a changed copy stays.
+    QVERIFY(TestSupport::writeFile(path, "cached"));
+    QCOMPARE(runFetch(fetcher, address, path), u"fetched"_s);
+    QCOMPARE(TestSupport::readFile(path), "cached"_ba);
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)
