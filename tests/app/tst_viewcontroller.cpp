@@ -360,6 +360,8 @@ void tst_ViewController::videoCard_data()
         << true << 3725.4 << u"picture.png"_s << u"1:02:05 · 7 décembre 2026"_s;
     QTest::newRow("no picture") << true << 247.0 << u"absent.png"_s << u"4:07 · 7 décembre 2026"_s;
     QTest::newRow("not described") << false << -1.0 << QString() << QString();
+    // The recorded listing of a dubbed video with a protected format, its picture served here.
+    QTest::newRow("listed") << true << 4.0 << u"picture.png"_s << u"0:04 · 2 janvier 2026"_s;
 }
 
 void tst_ViewController::videoCard()
@@ -373,11 +375,28 @@ void tst_ViewController::videoCard()
     w.window->show();
     auto *card = w.window->findChild<VideoCard *>();
     QVERIFY(card->isHidden());
-    listFour(w);
     // The site's texts, shown as they are.
     VideoDescription video {described, u"<b>Clip</b>"_s,   u"Chaîne & co"_s,
                             duration,  QDate(2026, 12, 7), pictures.url(picture)};
-    emit w.window->findChild<Session *>()->videoDescribed(described ? video : VideoDescription());
+    if (QByteArray(QTest::currentDataTag()) == "listed") {
+        video.title = u"Clip <b>doublé</b> & sous-titré"_s;
+        video.channel = u"Chaîne <i>locale</i>"_s;
+        w.setBehaviour("sed 's|\"title\":|\"thumbnail\": \"" + video.thumbnail.toEncoded()
+                       + "\", \"title\":|' '" QUORVEL_TEST_DATA_DIR
+                         "/listing-ytdlp-json-dubbed-drm.txt'");
+        QVERIFY(w.listAndTick(u"http://127.0.0.1:9/v"_s, {u"248"_s}));
+        // Exactly the table's codes, the one the description alone names left out; the
+        // protected one cannot be ticked.
+        QAbstractItemModel *model = w.child<QTableView>(u"tableView"_s)->model();
+        QCOMPARE(model->rowCount(), 4);
+        QCOMPARE(model->index(3, 0).data().toString(), u"248"_s);
+        QCOMPARE(model->index(3, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
+        QVERIFY(!(model->flags(model->index(3, 0)) & Qt::ItemIsUserCheckable));
+    } else {
+        listFour(w);
+        emit w.window->findChild<Session *>()->videoDescribed(described ? video
+                                                                        : VideoDescription());
+    }
     QVERIFY(card->isVisible());
     const QStringList names {u"videoTitleLabel"_s, u"videoChannelLabel"_s, u"videoDetailsLabel"_s};
     const QStringList shown {described ? video.title : QString(),
