@@ -91,17 +91,22 @@ QString infoText(const formatYoutube &format)
     return facts.join(u", "_s);
 }
 
+// A bit rate in kbit/s as the table shows it: whole from 10 on ("132", not the description's
+// "131,982"), with two digits at most below.
+QString kilobits(double rate)
+{
+    return rate >= 10 ? french().toString(qRound64(rate)) : french().toString(rate, 'g', 2);
+}
+
 // The picture's and the sound's part of the bit rate, when the description gives them.
 QString bitRateToolTip(const formatYoutube &format)
 {
     QStringList rates;
     if (format.videoBitRate > 0) {
-        rates << FormatTableModel::tr("Image : %1 kbit/s")
-                     .arg(french().toString(format.videoBitRate));
+        rates << FormatTableModel::tr("Image : %1 kbit/s").arg(kilobits(format.videoBitRate));
     }
     if (format.audioBitRate > 0) {
-        rates
-            << FormatTableModel::tr("Son : %1 kbit/s").arg(french().toString(format.audioBitRate));
+        rates << FormatTableModel::tr("Son : %1 kbit/s").arg(kilobits(format.audioBitRate));
     }
     return rates.join(u'\n');
 }
@@ -124,9 +129,8 @@ QString cellText(const formatYoutube &format, int column)
     case FormatTableModel::SizeColumn:
         return frenchSize(format);
     case FormatTableModel::BitRateColumn:
-        return format.bitRate > 0
-            ? FormatTableModel::tr("%1 kbit/s").arg(french().toString(format.bitRate))
-            : QString();
+        return format.bitRate > 0 ? FormatTableModel::tr("%1 kbit/s").arg(kilobits(format.bitRate))
+                                  : QString();
     default:
         return format.language;
     }

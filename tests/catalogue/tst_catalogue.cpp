@@ -338,14 +338,14 @@ void tst_Catalogue::description_data()
     QTest::newRow("recorded beside the table")
         << recorded("listing-ytdlp-json-dash-fixture.txt") << u"manifest||-1||"_s
         << u"140|Audio seul||64 kbit/s|Son : 64 kbit/s||dash mp4a.40.2 64k 44k DASH audio, "
-           "m4a_dash / 137|Vidéo seule||131,982 kbit/s|Image : 131,982 kbit/s||SDR, dash "
+           "m4a_dash / 137|Vidéo seule||132 kbit/s|Image : 132 kbit/s||SDR, dash "
            "avc1.42c00d 132k DASH video, mp4_dash / 140+ 137+"_s;
     // Edited from the recording: dubbed tracks, one original; HDR; DRM; a format that the
     // table lacks; no picture.
     QTest::newRow("dubbed, protected")
         << recorded("listing-ytdlp-json-dubbed-drm.txt")
         << u"Clip <b>doublé</b> & sous-titré|Chaîne <i>locale</i>|4|2026-01-02|"_s
-        << u"140-drc|Audio seul|3,28 Mio|129,5 kbit/s|Son : 129,5 kbit/s|fr (original)|stéréo, 2 "
+        << u"140-drc|Audio seul|3,28 Mio|130 kbit/s|Son : 130 kbit/s|fr (original)|stéréo, 2 "
            "dash mp4a.40.2 130k (default), DRC / 140-0|Audio seul|≈ 3,30 Mio|131 kbit/s|Son : 131 "
            "kbit/s|en|stéréo, 2 dash mp4a.40.2 131k English / 137|Vidéo seule|40,00 Mio|4\u202F000 "
            "kbit/s|Image : 4\u202F000 kbit/s||25 i/s, HDR10, 25 HDR10 dash avc1.42c00d 4000k DASH "
