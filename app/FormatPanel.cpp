@@ -34,7 +34,6 @@ FormatPanel::FormatPanel(FormatTableModel *model, QWidget *parent)
     m_table->setAccessibleName(tr("Formats proposés"));
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setAlternatingRowColors(true);
-    m_table->setWordWrap(false);
     m_table->setModel(m_model);
     QHeaderView *header = m_table->horizontalHeader();
     header->setSectionsClickable(true);

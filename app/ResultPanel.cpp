@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/DesktopNotification.h"
+#include "app/PlainLabel.h"
 #include "tools/PlainText.h"
 
 using namespace Qt::StringLiterals;
@@ -20,14 +21,7 @@ using namespace Qt::StringLiterals;
 namespace {
 QLabel *wrappingLabel(const QString &name, const QString &accessibleName, QWidget *parent)
 {
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setAccessibleName(accessibleName);
-    label->setTextFormat(Qt::PlainText);
-    // A name without blanks, as the downloader writes them, must not widen the window: the
-    // label takes the width it is given. Word wrap, set after, keeps the height for it.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    label->setWordWrap(true);
+    QLabel *label = plainWrappingLabel(name, accessibleName, parent);
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->hide();
     return label;

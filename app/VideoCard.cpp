@@ -12,24 +12,13 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include "app/PlainLabel.h"
 #include "catalogue/ThumbnailFetcher.h"
 #include "tools/PlainText.h"
 
 using namespace Qt::StringLiterals;
 
 namespace {
-QLabel *textLabel(const QString &name, const QString &accessibleName, QWidget *parent)
-{
-    auto *label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setAccessibleName(accessibleName);
-    label->setTextFormat(Qt::PlainText);
-    // A long title must not widen the window: the label wraps in the width it is given.
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    label->setWordWrap(true);
-    return label;
-}
-
 // Decodes in the calling thread: at most the card's size, whatever the file announces.
 QImage readPicture(const QString &path)
 {
@@ -47,10 +36,10 @@ VideoCard::VideoCard(QWidget *parent)
     : QWidget(parent)
     , m_fetcher(new ThumbnailFetcher(this))
     , m_picture(new QLabel(this))
-    , m_title(textLabel(u"videoTitleLabel"_s, tr("Titre de la vidéo"), this))
-    , m_channel(textLabel(u"videoChannelLabel"_s, tr("Chaîne"), this))
-    , m_details(textLabel(u"videoDetailsLabel"_s, tr("Durée et date"), this))
-    , m_missing(textLabel(u"videoMissingLabel"_s, tr("Détails de la vidéo"), this))
+    , m_title(plainWrappingLabel(u"videoTitleLabel"_s, tr("Titre de la vidéo"), this))
+    , m_channel(plainWrappingLabel(u"videoChannelLabel"_s, tr("Chaîne"), this))
+    , m_details(plainWrappingLabel(u"videoDetailsLabel"_s, tr("Durée et date"), this))
+    , m_missing(plainWrappingLabel(u"videoMissingLabel"_s, tr("Détails de la vidéo"), this))
 {
     m_picture->setObjectName(u"videoPictureLabel"_s);
     m_picture->setAccessibleName(tr("Image de la vidéo"));

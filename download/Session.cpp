@@ -4,8 +4,6 @@
 
 #include <utility>
 
-#include <QFileInfo>
-
 #include "catalogue/FormatList.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
@@ -81,7 +79,8 @@ void Session::connectRunner()
 void Session::connectInstaller()
 {
     connect(m_installer, &ToolInstaller::progressChanged, this, &Session::transferProgressChanged);
-    connect(m_installer, &ToolInstaller::installed, this, &Session::toolInstalled);
+    connect(m_installer, &ToolInstaller::installed, this,
+            [this](const QString &, const QString &version) { toolInstalled(version); });
     connect(m_installer, &ToolInstaller::failed, this,
             [this](const QString &message) { end(Work::Installation, message); });
 }
@@ -259,6 +258,7 @@ void Session::install(ToolInstaller::Tool tool, const QString &message)
         return;
     }
     m_installing = true;
+    m_installedTool = tool;
     emit messageChanged(message, {});
     emit started(Work::Installation);
     m_installer->install(
@@ -266,10 +266,10 @@ void Session::install(ToolInstaller::Tool tool, const QString &message)
         tool == ToolInstaller::Tool::JavaScriptRuntime ? QString() : m_tools.downloaderVersion());
 }
 
-void Session::toolInstalled(const QString &path, const QString &version)
+void Session::toolInstalled(const QString &version)
 {
     m_installing = false;
-    if (QFileInfo(path).fileName() == u"deno"_s) {
+    if (m_installedTool == ToolInstaller::Tool::JavaScriptRuntime) {
         emit messageChanged(tr("Moteur JavaScript installé : %1").arg(version), {});
         m_tools.detectJavaScriptRuntimes();
     } else {

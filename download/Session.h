@@ -95,7 +95,7 @@ private:
     DownloaderOptions downloaderOptions() const;
     void install(ToolInstaller::Tool tool, const QString &message);
     void end(Work work, const QString &message, const QString &detail = {});
-    void toolInstalled(const QString &path, const QString &version);
+    void toolInstalled(const QString &version);
 
     Settings m_settings;
     ToolSet &m_tools;
@@ -112,4 +112,6 @@ private:
     bool m_listing = false;
     bool m_downloading = false;
     bool m_installing = false;
+    // The tool being installed, which the end reports on.
+    ToolInstaller::Tool m_installedTool = ToolInstaller::Tool::Downloader;
 };
