@@ -61,6 +61,9 @@ struct DownloadRequest
     /// The file to which the downloader adds the path of each final file, one a line, once
     /// it is whole and in place (merged, converted, or found already there); empty: none.
     QString finalFilesList;
+    /// Carries on from the partial files of an earlier run (--continue) instead of starting
+    /// each file anew (--no-continue).
+    bool continuePartial = false;
 };
 
 /// What the user chose for one download.

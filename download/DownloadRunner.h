@@ -40,6 +40,11 @@ public:
     void cancel();
     /// For quitting: the same as cancel(), but waits for the group, a few seconds at most.
     void stopAndWait();
+    /// Ends the whole process group and keeps the partial files, so that a run of the same
+    /// request with continuePartial carries on from them; ends with paused().
+    void pause();
+    /// For quitting: the same as pause(), but waits for the group, a few seconds at most.
+    void pauseAndWait();
 
 signals:
     /// A destination was announced (any old file there is already removed).
@@ -47,7 +52,7 @@ signals:
     /// The file that the converter writes: the extracted audio, the merged file.
     void conversionAnnounced(const QString &path);
     void progressChanged(const DownloadProgress &progress);
-    // Each started download ends with exactly one of the three signals below.
+    // Each started download ends with exactly one of the four signals below.
     /// With the final files, as the downloader named them once whole and in place
     /// (downloaded, merged, extracted, or found already downloaded), and in an audio download
     /// that keeps the video, the videos kept; never empty: a download that wrote no file
@@ -58,6 +63,7 @@ signals:
     /// ended well without one; the detail is the downloader's line when explained.
     void failed(const QString &message, const QString &detail);
     void cancelled();
+    void paused();
 
 private:
     void announceDestination(const QByteArray &path);

@@ -139,6 +139,28 @@ FileNaming Settings::fileNaming() const
     return stored == u"title"_s ? FileNaming::Title : FileNaming::TitleCodeAndFormat;
 }
 
+int Settings::simultaneousDownloads() const
+{
+    bool number = false;
+    const int stored = m_store.value(key(simultaneousDownloadsKey)).toInt(&number);
+    return number ? std::clamp(stored, 1, 8) : 2;
+}
+
+void Settings::setSimultaneousDownloads(int count)
+{
+    m_store.setValue(key(simultaneousDownloadsKey), std::clamp(count, 1, 8));
+}
+
+bool Settings::resumeAtStart() const
+{
+    return m_store.value(key(resumeAtStartKey)).toString() == u"true"_s;
+}
+
+void Settings::setResumeAtStart(bool resume)
+{
+    m_store.setValue(key(resumeAtStartKey), resume);
+}
+
 void Settings::setFileNaming(FileNaming naming)
 {
     m_store.setValue(key(fileNamingKey),

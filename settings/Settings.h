@@ -43,6 +43,8 @@ public:
     static constexpr char16_t windowGeometryKey[] = u"WindowGeometry";
     static constexpr char16_t columnWidthsKey[] = u"ColumnWidths";
     static constexpr char16_t fileNamingKey[] = u"FileNaming";
+    static constexpr char16_t simultaneousDownloadsKey[] = u"SimultaneousDownloads";
+    static constexpr char16_t resumeAtStartKey[] = u"ResumeAtStart";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -87,6 +89,15 @@ public:
     /// The long name unless "title-code" or "title" is stored.
     FileNaming fileNaming() const;
     void setFileNaming(FileNaming naming);
+
+    /// "Téléchargements simultanés": how many downloads of the queue run at once, from 1 to 8
+    /// (2 unless another is stored; a stored number outside is brought within).
+    int simultaneousDownloads() const;
+    void setSimultaneousDownloads(int count);
+    /// "Reprendre au démarrage": whether the downloads that a quit or a crash interrupted
+    /// resume at the next start (off unless stored on).
+    bool resumeAtStart() const;
+    void setResumeAtStart(bool resume);
 
     /// What the window remembers from one start to the next: the folder of the last
     /// download, its own size and place, the format table's column widths.

@@ -20,3 +20,9 @@ QString explainFailure(const QString &downloaderLine);
 /// `prefix` followed by the explanation of the line, or by the line itself when there is
 /// none; the line is the detail and goes to the log.
 Failure describeFailure(const QString &prefix, const QString &downloaderLine);
+
+/// Whether a download that failed with this downloader line (an "ERROR:" line without the
+/// prefix, or the exit status when there was none) may succeed if tried again soon: a network
+/// error, a time-out, HTTP 403, 429 or 5xx. An unavailable video, a sign-in asked, a format
+/// gone or a full disk are lasting.
+bool isPassingFailure(const QString &downloaderLine);
