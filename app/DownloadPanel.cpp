@@ -35,31 +35,7 @@ DownloadPanel::DownloadPanel(QWidget *parent)
 void DownloadPanel::fillQualityChoices()
 {
     for (const QualityChoice choice : qualityChoices()) {
-        QString text;
-        switch (choice) {
-        case QualityChoice::Best:
-            text = tr("Meilleure qualité (image et son)");
-            break;
-        case QualityChoice::Mp4Compatible:
-            text = tr("MP4 compatible (H.264 et AAC)");
-            break;
-        case QualityChoice::UpTo1080:
-            text = tr("1080p au plus");
-            break;
-        case QualityChoice::UpTo720:
-            text = tr("720p au plus");
-            break;
-        case QualityChoice::AudioMp3:
-            text = tr("Audio MP3");
-            break;
-        case QualityChoice::AudioOriginal:
-            text = tr("Audio d'origine (sans conversion)");
-            break;
-        case QualityChoice::Ticked:
-            text = tr("Formats cochés");
-            break;
-        }
-        m_ui->qualityComboBox->addItem(text, static_cast<int>(choice));
+        m_ui->qualityComboBox->addItem(qualityChoiceText(choice), static_cast<int>(choice));
     }
 }
 

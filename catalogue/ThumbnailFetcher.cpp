@@ -24,8 +24,7 @@ ThumbnailFetcher::ThumbnailFetcher(QObject *parent)
     : QObject(parent)
     , m_network(new QNetworkAccessManager(this))
     , m_timer(new QTimer(this))
-    , m_cacheFolder(QStandardPaths::writableLocation(QStandardPaths::CacheLocation)
-                    + u"/thumbnails"_s)
+    , m_cacheFolder(defaultCacheFolder())
 {
     m_timer->setSingleShot(true);
     m_timer->setInterval(std::chrono::seconds(10));
@@ -48,9 +47,14 @@ void ThumbnailFetcher::setCacheFolder(const QString &folder)
     m_cacheFolder = folder;
 }
 
-QString ThumbnailFetcher::cachePath(const QUrl &address) const
+QString ThumbnailFetcher::defaultCacheFolder()
 {
-    return m_cacheFolder + u'/'
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + u"/thumbnails"_s;
+}
+
+QString ThumbnailFetcher::cachePath(const QString &folder, const QUrl &address)
+{
+    return folder + u'/'
         + QString::fromLatin1(
                QCryptographicHash::hash(address.toEncoded(), QCryptographicHash::Sha256).toHex());
 }
@@ -70,7 +74,7 @@ void ThumbnailFetcher::fetch(const QUrl &address)
         });
         return;
     }
-    const QString path = cachePath(address);
+    const QString path = cachePath(m_cacheFolder, address);
     if (QFileInfo(path).isFile()) {
         QTimer::singleShot(0, this, [this, number, address, path] {
             if (number == m_fetchNumber) {
@@ -134,7 +138,7 @@ void ThumbnailFetcher::transferEnded()
         return fail(m_reply->errorString());
     }
     const QUrl address = m_address;
-    const QString path = cachePath(address);
+    const QString path = cachePath(m_cacheFolder, address);
     QDir().mkpath(m_cacheFolder);
     // Written whole or not at all, so that a cached file is always a whole answer.
     QSaveFile file(path);

@@ -28,8 +28,12 @@ public:
 
     /// The whole transfer is given up after this time (10 seconds unless set).
     void setTimeout(std::chrono::milliseconds timeout);
-    /// Where the pictures are kept (the cache location's "thumbnails" unless set).
+    /// Where the pictures are kept (defaultCacheFolder() unless set).
     void setCacheFolder(const QString &folder);
+    /// The cache location's "thumbnails".
+    static QString defaultCacheFolder();
+    /// Where the picture of `address` is kept in `folder`, fetched or not.
+    static QString cachePath(const QString &folder, const QUrl &address);
     /// The cached file when there is one, without a request; fetched() or failed() follows,
     /// from the event loop.
     void fetch(const QUrl &address);
@@ -42,7 +46,6 @@ signals:
     void failed(const QUrl &address, const QString &message);
 
 private:
-    QString cachePath(const QUrl &address) const;
     void receive();
     void transferEnded();
     void fail(const QString &message);

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "download/DownloadCommand.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <iterator>
 #include <optional>
@@ -100,6 +102,27 @@ QualityChoice qualityChoiceFromId(const QString &id)
     const auto found = std::find_if(choices.cbegin(), choices.cend(),
                                     [&id](QualityChoice c) { return qualityChoiceId(c) == id; });
     return found != choices.cend() ? *found : QualityChoice::Best;
+}
+
+QString qualityChoiceText(QualityChoice choice)
+{
+    switch (choice) {
+    case QualityChoice::Best:
+        return QCoreApplication::translate("DownloadPanel", "Meilleure qualité (image et son)");
+    case QualityChoice::Mp4Compatible:
+        return QCoreApplication::translate("DownloadPanel", "MP4 compatible (H.264 et AAC)");
+    case QualityChoice::UpTo1080:
+        return QCoreApplication::translate("DownloadPanel", "1080p au plus");
+    case QualityChoice::UpTo720:
+        return QCoreApplication::translate("DownloadPanel", "720p au plus");
+    case QualityChoice::AudioMp3:
+        return QCoreApplication::translate("DownloadPanel", "Audio MP3");
+    case QualityChoice::AudioOriginal:
+        return QCoreApplication::translate("DownloadPanel", "Audio d'origine (sans conversion)");
+    case QualityChoice::Ticked:
+        return QCoreApplication::translate("DownloadPanel", "Formats cochés");
+    }
+    return {};
 }
 
 DownloadRequest makeDownloadRequest(const DownloadChoice &choice)

@@ -32,6 +32,8 @@ QList<QualityChoice> qualityChoices();
 QString qualityChoiceId(QualityChoice choice);
 /// The choice stored under `id`; Best for an unknown or missing one.
 QualityChoice qualityChoiceFromId(const QString &id);
+/// The choice as the window offers it, in French ("Meilleure qualité (image et son)").
+QString qualityChoiceText(QualityChoice choice);
 
 /// Everything a download's command line is made of.
 struct DownloadRequest

@@ -4,25 +4,32 @@
 
 #include <utility>
 
+#include <QDateTime>
+#include <QFileInfo>
+
 #include "catalogue/FormatList.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
-#include "download/DownloadRunner.h"
+#include "catalogue/ThumbnailFetcher.h"
+#include "download/DownloadQueue.h"
 
 using namespace Qt::StringLiterals;
 
-Session::Session(QSettings &store, ToolSet &tools, QObject *parent)
+Session::Session(QSettings &store, ToolSet &tools, JobStore *jobs, QObject *parent)
     : QObject(parent)
     , m_settings(store)
     , m_tools(tools)
     , m_model(new FormatTableModel(formatList(), this))
     , m_query(new FormatQuery(this))
-    , m_runner(new DownloadRunner(this))
+    , m_queue(new DownloadQueue(jobs, this))
     , m_installer(new ToolInstaller(this))
 {
     connectQuery();
-    connectRunner();
+    connectQueue();
     connectInstaller();
+    m_queue->setPreparation([this](DownloadRequest &request) { return prepareRun(request); });
+    m_queue->setMaximumRunning(m_settings.simultaneousDownloads());
+    m_queue->restore(m_settings.resumeAtStart());
     // Ticking a format says which formats to fetch.
     connect(m_model, &QAbstractItemModel::dataChanged, this,
             [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
@@ -38,7 +45,10 @@ void Session::connectQuery()
 {
     connect(m_query, &FormatQuery::descriptionRefused, this,
             [this](const QString &message) { m_listingNote = message; });
-    connect(m_query, &FormatQuery::videoDescribed, this, &Session::videoDescribed);
+    connect(m_query, &FormatQuery::videoDescribed, this, [this](const VideoDescription &video) {
+        m_described = video;
+        emit videoDescribed(video);
+    });
     connect(m_query, &FormatQuery::formatsListed, this,
             [this](const QList<formatYoutube> &formats, bool cut) {
                 m_model->appendFormats(formats);
@@ -56,24 +66,50 @@ void Session::connectQuery()
             });
 }
 
-void Session::connectRunner()
+void Session::connectQueue()
 {
-    for (const auto announced :
-         {&DownloadRunner::destinationAnnounced, &DownloadRunner::conversionAnnounced}) {
-        connect(m_runner, announced, this,
-                [this](const QString &path) { emit messageChanged(path, {}); });
-    }
-    connect(m_runner, &DownloadRunner::progressChanged, this, &Session::progressChanged);
-    connect(m_runner, &DownloadRunner::finished, this, [this](const QStringList &files) {
-        end(Work::Download, m_downloadNote);
-        emit downloadFinished(files, m_downloadFolder);
+    connect(m_queue, &DownloadQueue::jobStarted, this, [this](qint64 id) {
+        // The message line and the progress turn to the job that starts, which shows what
+        // its request changed in the ticked formats until the downloader names its file.
+        m_shownJob = id;
+        emit started(Work::Download);
+        emit messageChanged(m_queue->job(id)->request.note, {});
     });
-    connect(m_runner, &DownloadRunner::failed, this,
-            [this](const QString &message, const QString &detail) {
-                end(Work::Download, message, detail);
+    connect(m_queue, &DownloadQueue::destinationAnnounced, this,
+            [this](qint64 id, const QString &path) {
+                if (id == m_shownJob) {
+                    emit messageChanged(path, {});
+                }
             });
-    connect(m_runner, &DownloadRunner::cancelled, this,
-            [this] { end(Work::Download, tr("Téléchargement annulé")); });
+    connect(m_queue, &DownloadQueue::progressChanged, this,
+            [this](qint64 id, const DownloadProgress &progress) {
+                if (id == m_shownJob) {
+                    emit progressChanged(progress);
+                }
+            });
+    connect(m_queue, &DownloadQueue::jobFinished, this,
+            [this](qint64 id, const QStringList &files, const QString &folder) {
+                if (id == m_shownJob) {
+                    end(Work::Download, m_queue->job(id)->request.note);
+                    emit downloadFinished(files, folder);
+                }
+            });
+    connect(m_queue, &DownloadQueue::jobFailed, this,
+            [this](qint64 id, const QString &message, const QString &detail) {
+                if (id == m_shownJob) {
+                    end(Work::Download, message, detail);
+                }
+            });
+    connect(m_queue, &DownloadQueue::jobCancelled, this, [this](qint64 id) {
+        if (id == m_shownJob) {
+            end(Work::Download, tr("Téléchargement annulé"));
+        }
+    });
+    connect(m_queue, &DownloadQueue::jobPaused, this, [this](qint64 id) {
+        if (id == m_shownJob) {
+            end(Work::Download, tr("Téléchargement mis en pause"));
+        }
+    });
 }
 
 void Session::connectInstaller()
@@ -88,6 +124,21 @@ void Session::connectInstaller()
 FormatTableModel *Session::formats() const
 {
     return m_model;
+}
+
+DownloadQueue *Session::queue() const
+{
+    return m_queue;
+}
+
+void Session::setSimultaneousDownloads(int count)
+{
+    m_queue->setMaximumRunning(count);
+}
+
+void Session::setRetryDelay(std::chrono::milliseconds delay)
+{
+    m_queue->setRetryDelay(delay);
 }
 
 void Session::setQueryTimeout(std::chrono::milliseconds timeout)
@@ -111,7 +162,8 @@ bool Session::isRunning(Work work) const
     case Work::Listing:
         return m_listing;
     case Work::Download:
-        return m_downloading;
+        return m_shownJob != 0 && m_queue->job(m_shownJob)
+            && m_queue->job(m_shownJob)->state == JobState::Running;
     case Work::Installation:
         return m_installing;
     }
@@ -120,14 +172,14 @@ bool Session::isRunning(Work work) const
 
 bool Session::isBusy() const
 {
-    // One at a time: a download during a listing would take the old ticks to a new address,
-    // and one during an installation a downloader being replaced.
-    return m_listing || m_downloading || m_installing;
+    return m_listing || m_installing || isRunning(Work::Download);
 }
 
 bool Session::canList() const
 {
-    return !isBusy() && youtubeDLPath().has_value();
+    // A download queued during a listing would take the old ticks to a new address, and
+    // one during an installation a downloader being replaced.
+    return !m_listing && !m_installing && youtubeDLPath().has_value();
 }
 
 bool Session::canDownload(DownloadMode mode) const
@@ -137,12 +189,12 @@ bool Session::canDownload(DownloadMode mode) const
 
 bool Session::canInstall() const
 {
-    return !isBusy();
+    return !m_listing && !m_installing && m_queue->runningCount() == 0;
 }
 
 bool Session::canRevertDownloader() const
 {
-    return !isBusy() && m_tools.isManaged();
+    return canInstall() && m_tools.isManaged();
 }
 
 bool Session::mayRun(ToolSet::Need need, const QString &address)
@@ -184,6 +236,8 @@ void Session::queryFormats(const QString &address)
         return;
     }
     m_listing = true;
+    m_described = {};
+    m_describedAddress = address;
     emit messageChanged(tr("Recherche des formats…"), {});
     emit started(Work::Listing);
     m_query->start(*youtubeDLPath(), address, downloaderOptions());
@@ -191,7 +245,7 @@ void Session::queryFormats(const QString &address)
 
 void Session::download(DownloadMode mode, const QString &address, const FolderChooser &chooseFolder)
 {
-    if (isBusy()) {
+    if (!canList()) {
         return;
     }
     // The settings are read on every download, plain ones included, before the folder.
@@ -231,13 +285,56 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     choice.options = downloaderOptions();
     choice.naming = m_settings.fileNaming();
     const DownloadRequest request = makeDownloadRequest(choice);
-    m_downloadNote = request.note;
-    m_downloadFolder = request.folder;
     m_settings.setLastFolder(request.folder);
-    m_downloading = true;
-    emit messageChanged(m_downloadNote, {});
-    emit started(Work::Download);
-    m_runner->start(request);
+    queue(request, choice);
+}
+
+void Session::queue(const DownloadRequest &request, const DownloadChoice &choice)
+{
+    DownloadJob job;
+    job.request = request;
+    // Filled in at each run, so that an updated downloader is the one that runs.
+    job.request.youtubeDLPath.clear();
+    job.request.ffmpegPath.clear();
+    job.request.options = {};
+    if (m_described.described && request.address == m_describedAddress) {
+        job.title = m_described.title;
+        if (!m_described.thumbnail.isEmpty()) {
+            const QString picture = ThumbnailFetcher::cachePath(
+                ThumbnailFetcher::defaultCacheFolder(), m_described.thumbnail);
+            job.picturePath = QFileInfo(picture).isFile() ? picture : QString();
+        }
+    }
+    if (request.audio) {
+        job.fetched = tr("Audio %1").arg(request.audioFormat);
+    } else if (choice.quality != QualityChoice::Ticked) {
+        job.fetched = qualityChoiceText(choice.quality);
+    } else {
+        job.fetched = request.formatIDs.isEmpty()
+            ? tr("Meilleur format")
+            : tr("Formats %1").arg(request.formatIDs.join(u", "_s));
+    }
+    job.added = QDateTime::currentDateTimeUtc();
+    const qint64 id = m_queue->add(job);
+    // Started at once, the job has said so already; otherwise it waits for its turn.
+    if (id != m_shownJob) {
+        emit messageChanged(tr("Ajouté à la file d'attente : %1").arg(job.name()), {});
+    }
+}
+
+QString Session::prepareRun(DownloadRequest &request) const
+{
+    const bool converter
+        = request.audio || !request.mergeOutputFormat.isEmpty() || !request.formatSort.isEmpty();
+    const QString missing = m_tools.missing(converter ? ToolSet::Need::DownloaderAndConverter
+                                                      : ToolSet::Need::Downloader);
+    if (!missing.isEmpty()) {
+        return missing;
+    }
+    request.youtubeDLPath = youtubeDLPath().value_or(QString());
+    request.ffmpegPath = ffmpegPath().value_or(QString());
+    request.options = downloaderOptions();
+    return {};
 }
 
 void Session::updateDownloader()
@@ -259,6 +356,8 @@ void Session::install(ToolInstaller::Tool tool, const QString &message)
     }
     m_installing = true;
     m_installedTool = tool;
+    // No download starts with a downloader being replaced.
+    m_queue->setHeld(true);
     emit messageChanged(message, {});
     emit started(Work::Installation);
     m_installer->install(
@@ -269,6 +368,7 @@ void Session::install(ToolInstaller::Tool tool, const QString &message)
 void Session::toolInstalled(const QString &version)
 {
     m_installing = false;
+    m_queue->setHeld(false);
     if (m_installedTool == ToolInstaller::Tool::JavaScriptRuntime) {
         emit messageChanged(tr("Moteur JavaScript installé : %1").arg(version), {});
         m_tools.detectJavaScriptRuntimes();
@@ -288,26 +388,29 @@ void Session::revertDownloader()
 
 void Session::cancel()
 {
-    m_runner->cancel();
-    m_query->cancel();
-    m_installer->cancel();
+    if (m_listing || m_installing) {
+        m_query->cancel();
+        m_installer->cancel();
+    } else if (isRunning(Work::Download)) {
+        m_queue->cancel(m_shownJob);
+    }
 }
 
-void Session::stop()
+void Session::stop(Leaving leaving)
 {
-    if (m_downloading) {
-        m_runner->stopAndWait();
-    }
+    leaving == Leaving::PauseDownloads ? m_queue->pauseAllAndWait() : m_queue->cancelAllAndWait();
     // A listing would hold up the quit.
     m_query->cancel();
 }
 
 void Session::end(Work work, const QString &message, const QString &detail)
 {
-    (work == Work::Listing        ? m_listing
-         : work == Work::Download ? m_downloading
-                                  : m_installing)
-        = false;
+    if (work == Work::Listing) {
+        m_listing = false;
+    } else if (work == Work::Installation) {
+        m_installing = false;
+        m_queue->setHeld(false);
+    }
     emit messageChanged(message, detail);
     emit ended(work);
 }

@@ -16,14 +16,19 @@
 #include "tools/ToolInstaller.h"
 #include "tools/ToolSet.h"
 
-class DownloadRunner;
+class DownloadQueue;
 class FormatQuery;
 class FormatTableModel;
+class JobStore;
 class QSettings;
 
 /// What the application does, apart from any window: the format listing and its table, the
-/// download, the installation of tools, and the rule of what may start while what runs. The
-/// window forwards the user's intent here and shows what the session reports.
+/// queue of downloads, the installation of tools, and the rule of what may start while what
+/// runs. The window forwards the user's intent here and shows what the session reports.
+///
+/// Downloads are jobs of the queue: asking for one queues it and returns at once, so that the
+/// next video can be listed while it runs. The message line and the progress follow the job
+/// that started last.
 class Session final : public QObject
 {
     Q_OBJECT
@@ -35,20 +40,31 @@ public:
     /// Asks the user for the download folder, starting in `start`; empty: given up.
     using FolderChooser = std::function<QString(const QString &start)>;
 
-    /// `store` and `tools` must outlive the session.
-    Session(QSettings &store, ToolSet &tools, QObject *parent = nullptr);
+    /// `store`, `tools` and `jobs` must outlive the session; without `jobs` (or with one that
+    /// is not open), the queue lives in memory. The stored jobs come back at once.
+    Session(QSettings &store, ToolSet &tools, JobStore *jobs = nullptr, QObject *parent = nullptr);
     ~Session() override;
 
     /// The listed formats over formatList(), with their ticks and order.
     FormatTableModel *formats() const;
+    DownloadQueue *queue() const;
+    /// How many downloads run at once.
+    void setSimultaneousDownloads(int count);
+    /// Before a failed download is tried again (10 seconds unless set).
+    void setRetryDelay(std::chrono::milliseconds delay);
     void setQueryTimeout(std::chrono::milliseconds timeout);
     void setReleaseSources(const ReleaseSources &sources);
     void setGoingBackConfirmation(ToolInstaller::GoingBackConfirmation confirmation);
 
+    /// Listing and Installation: whether it runs; Download: whether the job that started last
+    /// runs.
     bool isRunning(Work work) const;
-    /// Whether any work runs: then nothing else may start, and cancel() has something to stop.
+    /// Whether cancel() has something to stop: a listing, an installation, or the download
+    /// that started last.
     bool isBusy() const;
-    // Whether each may start now: nothing runs, and the tools it needs are there.
+    // Whether each may start now, and the tools it needs are there. A listing and a download
+    // wait for each other (the ticks belong to the listed video); an installation waits for
+    // the downloads that run, and holds back the next ones while it runs.
     bool canList() const;
     bool canDownload(DownloadMode mode) const;
     bool canInstall() const;
@@ -60,16 +76,20 @@ public:
     void setQualityChoice(QualityChoice choice);
 
     void queryFormats(const QString &address);
-    /// Downloads the quality choice, or the ticked formats in the table's order, into the
-    /// folder that `chooseFolder` gives. The audio download always takes the ticked formats.
+    /// Queues a download of the quality choice, or of the ticked formats in the table's
+    /// order, into the folder that `chooseFolder` gives. The audio download always takes the
+    /// ticked formats.
     void download(DownloadMode mode, const QString &address, const FolderChooser &chooseFolder);
     void updateDownloader();
     void installJavaScriptRuntime();
     void revertDownloader();
-    /// Stops whatever runs: the download, the listing or the installation.
+    /// Stops the listing or the installation, or else the download that started last.
     void cancel();
-    /// For quitting: stops a download and waits for it (a few seconds at most), and a listing.
-    void stop();
+    /// What quitting does with the downloads that run or wait.
+    enum class Leaving { PauseDownloads, CancelDownloads };
+    /// For quitting: pauses (they come back at the next start) or cancels the downloads and
+    /// waits for them (a few seconds at most), and stops a listing.
+    void stop(Leaving leaving = Leaving::PauseDownloads);
 
 signals:
     void started(Session::Work work);
@@ -80,15 +100,20 @@ signals:
     /// The listed video, just before its formats.
     void videoDescribed(const VideoDescription &video);
     void qualityChoiceChanged(QualityChoice choice);
+    /// Of the download that started last.
     void progressChanged(const DownloadProgress &progress);
-    /// A download ended well, with the files it left in `folder`.
+    /// The download that started last ended well, with the files it left in `folder`.
     void downloadFinished(const QStringList &files, const QString &folder);
     /// Of the tool being installed; `total` is -1 while unknown.
     void transferProgressChanged(qint64 received, qint64 total);
 
 private:
     void connectQuery();
-    void connectRunner();
+    void connectQueue();
+    /// The tools' paths and the downloader's options of a run, or why it cannot run.
+    QString prepareRun(DownloadRequest &request) const;
+    /// Queues the request under the listed video's title and picture when it is the one.
+    void queue(const DownloadRequest &request, const DownloadChoice &choice);
     void connectInstaller();
     /// Whether the tools of `need` and an address are there; says what is missing otherwise.
     bool mayRun(ToolSet::Need need, const QString &address);
@@ -101,16 +126,17 @@ private:
     ToolSet &m_tools;
     FormatTableModel *m_model = nullptr;
     FormatQuery *m_query = nullptr;
-    DownloadRunner *m_runner = nullptr;
+    DownloadQueue *m_queue = nullptr;
     ToolInstaller *m_installer = nullptr;
-    QString m_downloadFolder;
-    /// What the request changed in the ticked formats, said again at the end.
-    QString m_downloadNote;
+    /// The listed video, whose title and picture a download of its address takes along.
+    VideoDescription m_described;
+    QString m_describedAddress;
+    /// The job that started last, which the message line and the progress follow; 0: none.
+    qint64 m_shownJob = 0;
     /// Why the listing's description was refused, said at its end when nothing weighs more.
     QString m_listingNote;
     // Set before each work starts, so that a failure reported at once finds it running.
     bool m_listing = false;
-    bool m_downloading = false;
     bool m_installing = false;
     // The tool being installed, which the end reports on.
     ToolInstaller::Tool m_installedTool = ToolInstaller::Tool::Downloader;
