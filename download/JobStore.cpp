@@ -29,7 +29,7 @@ constexpr int schemaVersion = 1;
 constexpr int busyTimeoutMilliseconds = 200;
 
 // Why a database cannot be used: it decides whether the file is put aside.
-enum class Failure { None, Damaged, Unwritable, Busy, Other };
+enum class Failure { None, Damaged, Unwritable, Busy, Later, Other };
 
 // SQLite's primary result codes, as the driver reports them.
 Failure failureOf(const QSqlError &error)
@@ -253,7 +253,7 @@ Failure JobStore::Private::openDatabase()
         const int version = query.value(0).toInt();
         if (version > schemaVersion) {
             qCWarning(lcQuorvel) << "Queue database" << path << "of a later version" << version;
-            return Failure::Other;
+            return Failure::Later;
         }
         const bool made = version == schemaVersion
             || (exec(query,
@@ -316,6 +316,11 @@ JobStore::JobStore(const QString &path)
     switch (failure) {
     case Failure::Damaged:
         d->putAside();
+        break;
+    case Failure::Later:
+        d->problem = storeText("La file d'attente enregistrée vient d'une version plus récente de "
+                               "Quorvel. Les téléchargements de cette session ne seront pas "
+                               "conservés.");
         break;
     case Failure::Busy:
         d->problem = storeText("La file d'attente enregistrée est utilisée par un autre programme. "

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
