@@ -588,21 +588,18 @@ void tst_Download::killedWriterLosesNoCommittedJob()
     const QString path = dir.filePath(u"queue.sqlite"_s);
     QProcess writer;
     writer.start(TestSupport::standInQuorvel(), {u"store"_s, path});
+    // Each id is printed once its job is committed.
     QList<qint64> committed;
+    const auto readCommitted = [&] {
+        while (writer.canReadLine()) {
+            committed << writer.readLine().trimmed().toLongLong();
+        }
+        return committed.size() >= 30;
+    };
     QVERIFY(QTest::qWaitFor(
-        [&] {
-            while (writer.canReadLine()) {
-                committed << writer.readLine().trimmed().toLongLong();
-            }
-            return committed.size() >= 30 || writer.state() == QProcess::NotRunning;
-        },
-        60'000));
+        [&] { return readCommitted() || writer.state() == QProcess::NotRunning; }, 60'000));
     writer.kill();
-    QVERIFY(writer.waitForFinished());
-    while (writer.canReadLine()) {
-        committed << writer.readLine().trimmed().toLongLong();
-    }
-    QVERIFY(committed.size() >= 30);
+    QVERIFY(writer.waitForFinished() && readCommitted());
     {
         JobStore store(path);
         QVERIFY2(store.isOpen(), qPrintable(store.problem()));

@@ -1,11 +1,8 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
-// A Quorvel that the tests kill with SIGKILL, in the middle of its work:
-//   standin-quorvel store <database>         stores jobs without end, printing each id once
-//                                             it is committed;
-//   standin-quorvel shell <marker> <command> runs the command as Quorvel runs a tool, its
-//                                             processes marked with <marker>, printing what
-//                                             it writes.
+// A Quorvel that the tests kill in the middle of its work. "store <database>": stores jobs
+// without end, printing each id once committed; "shell <marker> <command>": runs the command
+// as Quorvel runs a tool, marked with <marker>, printing what it writes.
 #include <cstdio>
 
 #include <QCoreApplication>
