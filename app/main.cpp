@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -9,6 +10,9 @@
 #include <QTranslator>
 
 #include "app/ViewController.h"
+#include "download/JobStore.h"
+#include "tools/ProcessGroup.h"
+#include "tools/ShellProcess.h"
 #include "tools/TerminationSignals.h"
 #include "tools/ToolInstaller.h"
 #include "tools/ToolLookup.h"
@@ -40,6 +44,12 @@ int main(int argc, char *argv[])
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         QApplication::installTranslator(&qtTexts);
     }
+
+    // A Quorvel that was killed had its tools killed with it, but not what they had started:
+    // those carry its mark, the queue's database, and end now. This one's carry it too.
+    const QByteArray owner = QFile::encodeName(JobStore::defaultPath());
+    endLeftoverProcesses(owner);
+    ShellProcess::setOwnerMarker(owner);
 
     QSettings settings;
     ToolSet tools;

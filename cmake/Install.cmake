@@ -43,9 +43,10 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # The libraries (libc, libstdc++, Qt) come from dpkg-shlibdeps; the rest are loaded or started
-# at run time: the platform plugins, the SVG plugins that draw the window icon, and the tools.
+# at run time: the platform plugins, the SVG plugins that draw the window icon, the SQLite
+# driver that keeps the queue, and the tools.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, yt-dlp, ffmpeg, python3, gpgv")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, yt-dlp, ffmpeg, python3, gpgv")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
 set(CPACK_QUORVEL_TOOL_FOLDER "${CMAKE_INSTALL_LIBEXECDIR}/quorvel")
 set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/PackageToolLinks.cmake")

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
 #include <optional>
 
 #include <QByteArray>
@@ -52,5 +53,5 @@ public:
 
 private:
     struct Private;
-    Private *d;
+    std::unique_ptr<Private> d;
 };

@@ -11,10 +11,12 @@
 # gpgv: verifies the signature of a downloader release before it is installed.
 # qt6-translations-l10n: Qt's own dialogs and menus in French.
 # libqt6svg6: Qt's SVG plugins, which draw the window icon.
+# libqt6sql6-sqlite: Qt's SQLite driver, which keeps the queue of downloads.
 # shellcheck disable=SC2034 # used by the scripts that source this file
 QUORVEL_PACKAGES=(
     cmake ninja-build g++ qt6-base-dev qt6-base-dev-tools libgl-dev
     yt-dlp ffmpeg python3 gpgv qt6-translations-l10n libqt6svg6
+    libqt6sql6-sqlite
 )
 
 QUORVEL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"

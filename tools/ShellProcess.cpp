@@ -8,11 +8,14 @@
 #include <cstring>
 #include <utility>
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include "tools/ProcessGroup.h"
@@ -57,6 +60,13 @@ QString ShellProcess::workingFolder()
     // Made once, and removed at exit.
     static const QTemporaryDir folder(QDir::tempPath() + u"/quorvel-XXXXXX"_s);
     return folder.isValid() ? folder.path() : QDir::rootPath();
+}
+
+QByteArray ShellProcess::s_ownerValue;
+
+void ShellProcess::setOwnerMarker(const QByteArray &marker)
+{
+    s_ownerValue = marker.isEmpty() ? QByteArray() : ownerValue(marker);
 }
 
 ShellProcess::ShellProcess(QObject *parent)
@@ -120,9 +130,20 @@ void ShellProcess::start(const QString &commandLine)
     m_groupId = 0;
     m_process->setWorkingDirectory(workingFolder());
     m_process->setArguments(shellArguments(commandLine));
+    if (!s_ownerValue.isEmpty()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(ownerVariable),
+                           QString::fromLocal8Bit(s_ownerValue));
+        m_process->setProcessEnvironment(environment);
+    }
+    // The child is killed when the thread that forks it ends, not the process: only the main
+    // thread lives as long as Quorvel.
+    Q_ASSERT(!QCoreApplication::instance()
+             || QThread::currentThread() == QCoreApplication::instance()->thread());
+    const qint64 parent = QCoreApplication::applicationPid();
     // Runs in the child after QProcess has set up its channels, just before exec.
-    m_process->setChildProcessModifier([writeFd] {
-        becomeProcessGroupLeader();
+    m_process->setChildProcessModifier([writeFd, parent] {
+        becomeProcessGroupLeader(parent);
         ::dup2(writeFd, STDOUT_FILENO);
         ::dup2(writeFd, STDERR_FILENO);
     });

@@ -54,6 +54,11 @@ public:
     /// Stops a run still going and waits for it, without emitting anything.
     ~ShellProcess() override;
 
+    /// Marks every process started from now on with ownerValue(marker) (tools/ProcessGroup.h),
+    /// so that a later Quorvel can end what this one leaves behind if it is killed; empty: no
+    /// mark.
+    static void setOwnerMarker(const QByteArray &marker);
+
     /// A run still going after this time is stopped and ends as TimedOut; zero: no limit.
     void setTimeLimit(std::chrono::milliseconds limit);
 
@@ -85,6 +90,8 @@ private:
     void requestStop(EndKind reason);
     void arm(Deadline deadline, std::chrono::milliseconds after);
     void endIfDone();
+
+    static QByteArray s_ownerValue;
 
     QProcess *m_process = nullptr;
     QSocketNotifier *m_reader = nullptr;

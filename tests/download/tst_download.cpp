@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,7 +16,10 @@
 #include "download/DestinationCleanup.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
+#include "download/JobStore.h"
 #include "download/TitleNaming.h"
+
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -68,6 +73,23 @@ QByteArrayList runIn(const QString &folder, const QString &commandLine)
 
 QStringList s_logged;
 
+// What the store keeps of each job, one line a job.
+QStringList storedForms(const QList<DownloadJob> &jobs)
+{
+    QStringList forms;
+    for (const DownloadJob &job : jobs) {
+        const DownloadRequest &r = job.request;
+        QDebug(&forms.emplace_back())
+            << job.id << r.folder << r.address << r.formatIDs << r.audio << r.audioFormat
+            << r.audioQuality << int(r.audioPreserveVideo) << r.mergeOutputFormat << r.formatSort
+            << r.note << int(r.naming) << job.title << job.picturePath << job.fetched
+            << jobStateId(job.state) << job.reason << job.detail << job.progress.percent
+            << job.files << job.destinations << job.begun << job.retries << job.added.toUTC()
+            << job.ended.toUTC();
+    }
+    return forms;
+}
+
 void keepLogged(QtMsgType, const QMessageLogContext &, const QString &message)
 {
     s_logged << message;
@@ -90,6 +112,12 @@ private slots:
     void removalStaysInsideFolder();
     void onlyOldAndUnfinishedFilesGo_data();
     void onlyOldAndUnfinishedFilesGo();
+    void storeKeepsJobs();
+    void storedRequestRefusesJunk_data();
+    void storedRequestRefusesJunk();
+    void killedWriterLosesNoCommittedJob();
+    void unusableDatabaseIsLeftAlone_data();
+    void unusableDatabaseIsLeftAlone();
 };
 
 void tst_Download::commandLine_data()
@@ -468,6 +496,193 @@ void tst_Download::onlyOldAndUnfinishedFilesGo()
     // A file that is not there is no news: every download announces such destinations.
     QVERIFY2(s_logged.filter(u"il n'existe pas"_s).isEmpty(), qPrintable(s_logged.join(u'\n')));
     QCOMPARE(runIn(folder, u"ls -A1; ls -A ../o | sed s,^,../o/,"_s), after);
+}
+
+void tst_Download::storeKeepsJobs()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"données d'été/queue.sqlite"_s);
+    QList<DownloadJob> jobs(3);
+    for (int index = 0; index < jobs.size(); ++index) {
+        DownloadJob &job = jobs[index];
+        job.request.folder = u"/tmp/Vidéos \"l'été\" $HOME\n%1"_s.arg(index);
+        job.request.address = u"https://a/w?v=1&x='$(y)'#%1"_s.arg(index);
+        job.request.formatIDs = QStringList {u"137+140"_s, u"22"_s}.mid(index);
+        job.request.audio = index == 1;
+        job.request.audioFormat = u"opus"_s;
+        job.request.audioQuality = 192 + index;
+        job.request.audioPreserveVideo = ControlState(index - 1);
+        job.request.mergeOutputFormat = u"mkv"_s;
+        job.request.formatSort = u"res:720"_s;
+        job.request.note = u"Formats 137, 140 : l'audio ajouté"_s;
+        job.request.naming = FileNaming(index);
+        job.title = u"Ça « marche » 🎬 <b>%1</b>\t\\ '; DROP TABLE jobs; --"_s.arg(index);
+        job.picturePath = u"/tmp/é/%1.jpg"_s.arg(index);
+        job.fetched = u"Audio mp3"_s;
+        job.state = JobState(index + 3);
+        job.reason = u"Échec du téléchargement"_s;
+        job.detail = u"ERROR: [generic] 404 <"_s;
+        job.progress.percent = 12.5 * index;
+        job.files = {u"/tmp/a b.mp4"_s, u"/tmp/ç|d.m4a"_s};
+        job.destinations = {u"/tmp/a b.f137.mp4.part"_s};
+        job.begun = index != 0;
+        job.retries = index % 2;
+        job.added = QDateTime::currentDateTime().addDays(-index);
+        job.ended = index == 0 ? QDateTime() : QDateTime::currentDateTimeUtc();
+    }
+    {
+        JobStore store(path);
+        QVERIFY2(store.isOpen(), qPrintable(store.problem()));
+        for (DownloadJob &job : jobs) {
+            QVERIFY(store.insert(job));
+        }
+        QVERIFY(jobs[0].id > 0 && jobs[1].id > jobs[0].id);
+        jobs[1].state = JobState::Running;
+        jobs[1].progress.percent = 99.9;
+        QVERIFY(store.save(jobs[1]));
+    }
+    JobStore store(path);
+    QCOMPARE(storedForms(store.load()), storedForms(jobs));
+    std::reverse(jobs.begin(), jobs.end());
+    QVERIFY(store.setOrder({jobs[0].id, jobs[1].id, jobs[2].id}));
+    QVERIFY(store.remove({jobs[1].id}));
+    jobs.removeAt(1);
+    QCOMPARE(storedForms(store.load()), storedForms(jobs));
+    // A removed job is not brought back by a late save.
+    DownloadJob removed;
+    removed.id = jobs[0].id + 1;
+    QVERIFY(!store.save(removed));
+    QCOMPARE(store.load().size(), 2);
+}
+
+void tst_Download::storedRequestRefusesJunk_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<bool>("read");
+    QTest::addRow("empty") << QByteArray() << false;
+    QTest::addRow("not JSON") << QByteArray("\xff\xfe{{") << false;
+    QTest::addRow("array") << QByteArray(R"([{"folder":"/a","address":"b"}])") << false;
+    QTest::addRow("no folder") << QByteArray(R"({"address":"b"})") << false;
+    QTest::addRow("address a number") << QByteArray(R"({"folder":"/a","address":3})") << false;
+    QTest::addRow("empty address") << QByteArray(R"({"folder":"/a","address":""})") << false;
+    QTest::addRow("odd fields") << QByteArray(R"({"folder":"/a","address":"b","audio":"x",)"
+                                              R"("formatIDs":{"1":2},"naming":7})")
+                                << true;
+}
+
+void tst_Download::storedRequestRefusesJunk()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(bool, read);
+    const std::optional<DownloadRequest> request = requestFromJson(json);
+    QCOMPARE(request.has_value(), read);
+    if (read) {
+        QCOMPARE(request->naming, FileNaming::TitleCodeAndFormat);
+        QVERIFY(request->formatIDs.isEmpty() && !request->audio);
+    }
+}
+
+void tst_Download::killedWriterLosesNoCommittedJob()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"queue.sqlite"_s);
+    QProcess writer;
+    writer.start(TestSupport::standInQuorvel(), {u"store"_s, path});
+    // Each id is printed once its job is committed.
+    QList<qint64> committed;
+    const auto readCommitted = [&] {
+        while (writer.canReadLine()) {
+            committed << writer.readLine().trimmed().toLongLong();
+        }
+        return committed.size() >= 30;
+    };
+    QVERIFY(QTest::qWaitFor(
+        [&] { return readCommitted() || writer.state() == QProcess::NotRunning; }, 60'000));
+    writer.kill();
+    QVERIFY(writer.waitForFinished() && readCommitted());
+    {
+        JobStore store(path);
+        QVERIFY2(store.isOpen(), qPrintable(store.problem()));
+        QList<qint64> loaded;
+        for (const DownloadJob &job : store.load()) {
+            loaded << job.id;
+        }
+        QCOMPARE(loaded.mid(0, committed.size()), committed);
+    }
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"check"_s);
+        database.setDatabaseName(path);
+        QSqlQuery query(database);
+        QVERIFY(database.open() && query.exec(u"PRAGMA integrity_check"_s) && query.next());
+        QCOMPARE(query.value(0).toString(), u"ok"_s);
+    }
+    QSqlDatabase::removeDatabase(u"check"_s);
+}
+
+void tst_Download::unusableDatabaseIsLeftAlone_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("damaged");
+    QTest::addRow("garbage") << u"garbage"_s << true;
+    QTest::addRow("truncated") << u"truncated"_s << true;
+    QTest::addRow("locked by another program") << u"locked"_s << false;
+    QTest::addRow("read-only folder") << u"read-only"_s << false;
+}
+
+void tst_Download::unusableDatabaseIsLeftAlone()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, damaged);
+    if (how == u"read-only"_s && ::geteuid() == 0) {
+        QSKIP("root writes in a read-only folder");
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"queue.sqlite"_s);
+    if (how == u"garbage"_s) {
+        QVERIFY(TestSupport::writeFile(path, QByteArray(5000, '\x5a')));
+    } else {
+        JobStore store(path);
+        for (int count = 0; count < 40; ++count) {
+            DownloadJob job;
+            job.request.folder = u"/tmp"_s;
+            job.request.address = u"a"_s;
+            job.title = QString(500, u'é');
+            QVERIFY(store.insert(job));
+        }
+    }
+    if (how == u"truncated"_s) {
+        QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+    }
+    QSqlDatabase locker = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"locker"_s);
+    locker.setDatabaseName(path);
+    if (how == u"locked"_s) {
+        QVERIFY(locker.open());
+        QVERIFY(QSqlQuery(locker).exec(u"BEGIN EXCLUSIVE"_s));
+    }
+    if (how == u"read-only"_s) {
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    }
+    const QByteArray bytes = TestSupport::readFile(path);
+    {
+        JobStore store(path);
+        QVERIFY(!store.isOpen());
+        QVERIFY(store.problem().endsWith(
+            u"Les téléchargements de cette session ne seront pas conservés."_s));
+        DownloadJob job;
+        QVERIFY(!store.insert(job) && job.id < 0);
+        QVERIFY(store.load().isEmpty());
+    }
+    locker.close();
+    locker = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"locker"_s);
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QStringList aside = QDir(dir.path()).entryList({u"queue.sqlite.endommagé-*[0-9]"_s});
+    QCOMPARE(aside.size(), damaged ? 1 : 0);
+    QCOMPARE(TestSupport::readFile(damaged ? dir.filePath(aside.value(0)) : path), bytes);
+    if (damaged) {
+        JobStore store(path);
+        QVERIFY(store.isOpen() && store.load().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Download)

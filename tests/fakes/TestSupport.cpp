@@ -22,6 +22,11 @@ QString standInDownloader()
     return QStringLiteral(QUORVEL_FAKES_DIR_FOR_TESTS "/standin-downloader.sh");
 }
 
+QString standInQuorvel()
+{
+    return QStringLiteral(QUORVEL_STANDIN_QUORVEL_FOR_TESTS);
+}
+
 std::unique_ptr<QSettings> makeSettings(const QTemporaryDir &dir)
 {
     return std::make_unique<QSettings>(dir.filePath(u"settings.ini"_s), QSettings::IniFormat);

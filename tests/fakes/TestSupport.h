@@ -17,6 +17,8 @@ namespace TestSupport {
 /// downloader script of tests/fakes.
 QString toolFolder();
 QString standInDownloader();
+/// tests/fakes/StandInQuorvel.cpp, built: a Quorvel to kill in the middle of its work.
+QString standInQuorvel();
 /// A settings store of the test's own: an INI file inside `dir`.
 std::unique_ptr<QSettings> makeSettings(const QTemporaryDir &dir);
 QByteArray readFile(const QString &path);

@@ -11,10 +11,13 @@
 #include "tools/FailureExplanation.h"
 #include "tools/JavaScriptRuntimes.h"
 #include "tools/PlainText.h"
+#include "tools/ProcessGroup.h"
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
 #include "tools/ToolInstaller.h"
 #include "tools/ToolSet.h"
+
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -75,6 +78,8 @@ private slots:
     void endReport();
     void nothingOfTheGroupSurvives_data();
     void nothingOfTheGroupSurvives();
+    void nothingOutlivesAKilledQuorvel_data();
+    void nothingOutlivesAKilledQuorvel();
     void install_data();
     void install();
 };
@@ -293,6 +298,49 @@ void tst_Tools::nothingOfTheGroupSurvives()
     QCOMPARE(run.ends.size(), reported < 0 ? 0 : 1);
     QVERIFY(reported < 0 || int(run.ends.first().kind) == reported);
     QVERIFY(QFile::exists(marker) || ignoresTerm || reported < int(Kind::Cancelled));
+}
+
+void tst_Tools::nothingOutlivesAKilledQuorvel_data()
+{
+    QTest::addColumn<QString>("command"); // prints the pid of a process to watch
+    QTest::addColumn<bool>("killed"); // the Quorvel that started it
+    QTest::addColumn<bool>("swept"); // endLeftoverProcesses() at the next start
+    QTest::addColumn<bool>("ends");
+    // The shell execs a lone command: the tool itself leads the group.
+    QTest::addRow("the tool") << u"echo $$; exec sleep 300"_s << true << false << true;
+    // A child of the tool has no tie to Quorvel but its mark.
+    QTest::addRow("a child of the tool, swept")
+        << u"sleep 300 & echo $!; wait"_s << true << true << true;
+    QTest::addRow("a child of a running Quorvel, swept")
+        << u"sleep 300 & echo $!; wait"_s << false << true << false;
+}
+
+void tst_Tools::nothingOutlivesAKilledQuorvel()
+{
+    QFETCH(QString, command);
+    QFETCH(bool, killed);
+    QFETCH(bool, swept);
+    QFETCH(bool, ends);
+    // A marker of this test's own: the sweep must not touch another test's processes.
+    QTemporaryDir dir;
+    const QByteArray marker = QFile::encodeName(dir.path());
+    QProcess quorvel;
+    quorvel.start(TestSupport::standInQuorvel(), {u"shell"_s, dir.path(), command});
+    QVERIFY(QTest::qWaitFor([&] { return quorvel.canReadLine(); }, 30'000));
+    const qint64 pid = quorvel.readLine().trimmed().toLongLong();
+    QVERIFY(pid > 0);
+    if (killed) {
+        quorvel.kill();
+        QVERIFY(quorvel.waitForFinished());
+    }
+    if (swept) {
+        QCOMPARE(endLeftoverProcesses(marker) > 0, ends);
+    }
+    const bool ended = allEnd({pid}, ends ? 10'000 : 200);
+    ::kill(static_cast<pid_t>(pid), SIGKILL);
+    quorvel.kill();
+    quorvel.waitForFinished();
+    QCOMPARE(ended, ends);
 }
 
 void tst_Tools::install_data()
