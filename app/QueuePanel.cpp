@@ -5,89 +5,21 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include <QApplication>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
 #include <QKeyEvent>
-#include <QPainter>
 #include <QPixmapCache>
 #include <QPushButton>
-#include <QSet>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "app/ProgressReadout.h"
+#include "app/QueueDelegate.h"
 #include "download/DownloadJob.h"
 #include "download/QueueModel.h"
 
 using namespace Qt::StringLiterals;
-
-// Draws the title's picture from the pixmap cache and the progress as a bar.
-class QueueDelegate final : public QStyledItemDelegate
-{
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-    void paint(QPainter *painter, const QStyleOptionViewItem &option,
-               const QModelIndex &index) const override
-    {
-        if (index.column() != QueueModel::ProgressColumn) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        QStyleOptionViewItem cell = option;
-        initStyleOption(&cell, index);
-        cell.text.clear();
-        const QWidget *widget = option.widget;
-        QStyle *style = widget ? widget->style() : QApplication::style();
-        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
-        const double percent = index.data(QueueModel::PercentRole).toDouble();
-        QStyleOptionProgressBar bar;
-        if (widget) {
-            bar.initFrom(widget);
-        }
-        bar.rect = option.rect.adjusted(2, 2, -2, -2);
-        bar.minimum = 0;
-        bar.maximum = 100;
-        bar.progress = std::clamp(qRound(percent), 0, 100);
-        bar.text = ProgressReadout::barText(percent);
-        bar.textVisible = true;
-        bar.textAlignment = Qt::AlignCenter;
-        bar.state |= QStyle::State_Horizontal;
-        style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
-    }
-
-    /// Pictures that could not be read are tried again once the rows change.
-    void forgetUnreadable() { m_unreadable.clear(); }
-
-protected:
-    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
-    {
-        QStyledItemDelegate::initStyleOption(option, index);
-        if (index.column() != QueueModel::TitleColumn) {
-            return;
-        }
-        const QString path = index.data(QueueModel::PicturePathRole).toString();
-        if (path.isEmpty() || m_unreadable.contains(path)) {
-            return;
-        }
-        const QPixmap picture = QueuePanel::thumbnail(path);
-        if (picture.isNull()) {
-            m_unreadable.insert(path);
-            return;
-        }
-        option->features |= QStyleOptionViewItem::HasDecoration;
-        option->icon = QIcon(picture);
-        option->decorationSize = picture.deviceIndependentSize().toSize();
-    }
-
-private:
-    // Not read again at each repaint.
-    mutable QSet<QString> m_unreadable;
-};
 
 QueuePanel::QueuePanel(QAbstractItemModel *model, QWidget *parent)
     : QWidget(parent)
