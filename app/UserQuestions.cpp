@@ -21,27 +21,51 @@ QString askForFolder(QWidget *parent, const QString &start)
         QFileDialog::ShowDirsOnly);
 }
 
-bool confirmQuit(QWidget *parent)
+QuitChoice confirmQuit(QWidget *parent)
 {
     const std::unique_ptr<QMessageBox> question = quitQuestion(parent);
     question->exec();
-    return question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
+    return quitChoice(*question);
 }
+
+namespace {
+// Which button gives which choice.
+constexpr char choiceProperty[] = "quitChoice";
+} // namespace
 
 std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent)
 {
     auto question = std::make_unique<QMessageBox>(
         QMessageBox::Question, ViewController::tr("Quitter Quorvel"),
-        ViewController::tr("Un téléchargement est en cours. L'arrêter et quitter ?"),
+        ViewController::tr("Des téléchargements sont en cours. Que faire en quittant ?"),
         QMessageBox::NoButton, parent);
-    // Named for what they do; Enter, Escape and closing the dialog keep the download, which
+    question->setInformativeText(ViewController::tr(
+        "Mis en pause, ils reprennent là où ils en étaient au prochain démarrage."));
+    // Named for what they do; Enter, Escape and closing the dialog keep the downloads, which
     // only a deliberate choice stops.
-    question->addButton(ViewController::tr("&Arrêter et quitter"), QMessageBox::DestructiveRole);
-    QPushButton *keep = question->addButton(ViewController::tr("&Continuer le téléchargement"),
-                                            QMessageBox::RejectRole);
+    const auto add = [&question](const QString &text, const QString &name,
+                                 QMessageBox::ButtonRole role, QuitChoice choice) {
+        QPushButton *button = question->addButton(text, role);
+        button->setAccessibleName(name);
+        button->setProperty(choiceProperty, choice);
+        return button;
+    };
+    add(ViewController::tr("Mettre en &pause et quitter"),
+        ViewController::tr("Mettre en pause et quitter"), QMessageBox::AcceptRole, PauseAndQuit);
+    add(ViewController::tr("Tout &annuler et quitter"),
+        ViewController::tr("Tout annuler et quitter"), QMessageBox::DestructiveRole, CancelAndQuit);
+    QPushButton *keep
+        = add(ViewController::tr("&Continuer les téléchargements"),
+              ViewController::tr("Continuer les téléchargements"), QMessageBox::RejectRole, Stay);
     question->setDefaultButton(keep);
     question->setEscapeButton(keep);
     return question;
+}
+
+QuitChoice quitChoice(const QMessageBox &question)
+{
+    const QAbstractButton *button = question.clickedButton();
+    return button ? static_cast<QuitChoice>(button->property(choiceProperty).toInt()) : Stay;
 }
 
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered)

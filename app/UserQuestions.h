@@ -15,10 +15,21 @@ class ToolSet;
 
 /// The download folder, starting in `start`; empty when the user gives up.
 QString askForFolder(QWidget *parent, const QString &start);
-/// Whether to stop the running download and quit.
-bool confirmQuit(QWidget *parent);
-/// The question that confirmQuit() asks; Enter keeps the download going.
+/// What to do with the downloads that run or wait when quitting. Stay is 0, so that a
+/// caller that only asks whether to quit reads true from either way of quitting.
+enum QuitChoice {
+    Stay,
+    /// The queue's jobs are paused, and come back at the next start.
+    PauseAndQuit,
+    /// Every job that has not ended is cancelled, its unfinished files removed.
+    CancelAndQuit,
+};
+/// Asks what to do with the downloads that run, and quit or not.
+QuitChoice confirmQuit(QWidget *parent);
+/// The question that confirmQuit() asks; Enter and Escape keep the downloads going.
 std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent);
+/// The choice of the button that answered the question.
+QuitChoice quitChoice(const QMessageBox &question);
 /// Whether to install a downloader older than the installed one.
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered);
 

@@ -13,6 +13,7 @@
 #include "download/JobStore.h"
 #include "tools/ProcessGroup.h"
 #include "tools/ShellProcess.h"
+#include "tools/SingleInstance.h"
 #include "tools/TerminationSignals.h"
 #include "tools/ToolInstaller.h"
 #include "tools/ToolLookup.h"
@@ -45,6 +46,16 @@ int main(int argc, char *argv[])
         QApplication::installTranslator(&qtTexts);
     }
 
+    // One Quorvel runs one queue on its store: started again, it hands its address (from a
+    // launcher or a browser) to the one that runs, and ends.
+    const QStringList arguments = QApplication::arguments();
+    const QString address = arguments.size() > 1 ? arguments.at(1) : QString();
+    SingleInstance instance;
+    if (instance.handOver(address)) {
+        return 0;
+    }
+    instance.listen();
+
     // A Quorvel that was killed had its tools killed with it, but not what they had started:
     // those carry its mark, the queue's database, and end now. This one's carry it too.
     const QByteArray owner = QFile::encodeName(JobStore::defaultPath());
@@ -64,11 +75,19 @@ int main(int argc, char *argv[])
         window.quitWithoutAsking();
         QApplication::quit();
     });
-    // An address handed over by a launcher or a browser pre-fills the address field.
-    const QStringList arguments = QApplication::arguments();
-    if (arguments.size() > 1) {
-        window.setAddress(arguments.at(1));
+    // An address handed over pre-fills the address field, as plain text; nothing runs.
+    if (!address.isEmpty()) {
+        window.setAddress(address);
     }
+    QObject::connect(&instance, &SingleInstance::addressReceived, &window,
+                     [&window](const QString &received) {
+                         if (!received.isEmpty()) {
+                             window.setAddress(received);
+                         }
+                         window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+                         window.raise();
+                         window.activateWindow();
+                     });
     window.show();
     // Only once the window is up: the downloader's answer costs more than the start itself.
     QTimer::singleShot(0, &tools, &ToolSet::askDownloaderVersion);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "ui_preferenceViewController.h"
 
@@ -30,6 +31,9 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
 
     // The label's buddy names the combo box, not the field inside it.
     m_ui->formatComboBox->lineEdit()->setAccessibleName(tr("Format audio"));
+    // The same for the spin box's field, which Tab reaches.
+    m_ui->simultaneousSpinBox->findChild<QLineEdit *>()->setAccessibleName(
+        tr("Téléchargements simultanés"));
 
     viewDidLoad();
 }
@@ -78,6 +82,8 @@ void preferenceViewController::viewDidLoad()
     m_ui->fileNamingComboBox->addItems(
         {tr("Titre, code et format (habituel)"), tr("Titre [code]"), tr("Titre")});
     m_ui->fileNamingComboBox->setCurrentIndex(static_cast<int>(m_settings.fileNaming()));
+    m_ui->simultaneousSpinBox->setValue(m_settings.simultaneousDownloads());
+    m_ui->resumeAtStartButton->setChecked(m_settings.resumeAtStart());
 }
 
 void preferenceViewController::showEvent(QShowEvent *event)
@@ -100,6 +106,12 @@ void preferenceViewController::okButton()
     m_settings.setDownloaderChannel(m_ui->channelComboBox->currentText());
     m_settings.setMergeContainer(m_ui->containerComboBox->currentText());
     m_settings.setFileNaming(static_cast<FileNaming>(m_ui->fileNamingComboBox->currentIndex()));
+    m_settings.setResumeAtStart(m_ui->resumeAtStartButton->isChecked());
+    const int simultaneous = m_ui->simultaneousSpinBox->value();
+    if (simultaneous != m_settings.simultaneousDownloads()) {
+        m_settings.setSimultaneousDownloads(simultaneous);
+        emit simultaneousDownloadsChanged(simultaneous);
+    }
 }
 
 void preferenceViewController::cancelButton()

@@ -15,8 +15,8 @@ namespace Ui {
 class preferenceViewController;
 }
 
-/// The settings window: the audio settings, the downloader's channel, the merge container and
-/// how files are named.
+/// The settings window: the audio settings, the downloader's channel, the merge container, how
+/// files are named, and how the queue runs.
 /// It shows the stored values when it is made and stores the controls' values on OK only.
 class preferenceViewController final : public QDialog
 {
@@ -33,6 +33,10 @@ public:
 
     void okButton();
     void cancelButton();
+
+signals:
+    /// On OK, when the number of downloads run at once has changed: the queue follows it.
+    void simultaneousDownloadsChanged(int count);
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -24,6 +24,9 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
 #include <QThread>
@@ -37,8 +40,10 @@
 #include "catalogue/FormatList.h"
 #include "tools/ToolSet.h"
 #include "app/ProgressReadout.h"
+#include "app/QueuePanel.h"
 #include "app/WindowPlacement.h"
 #include "catalogue/FormatTableModel.h"
+#include "download/QueueModel.h"
 #include "settings/Settings.h"
 #include "settings/preferenceViewController.h"
 #include "tools/TerminationSignals.h"
@@ -169,6 +174,35 @@ QStringList filesIn(const QString &folder, const QString &pattern = u"*"_s)
     return QDir(folder).entryList({pattern}, QDir::Files | QDir::Hidden);
 }
 
+// A model shaped as the queue's: one row a job of the state named (jobStateId), ids from 10.
+void fillQueue(QStandardItemModel &model, const QString &states)
+{
+    model.clear();
+    model.setColumnCount(QueueModel::ColumnCount);
+    for (const QString &state : states.split(u' ', Qt::SkipEmptyParts)) {
+        QList<QStandardItem *> row;
+        for (int column = 0; column < QueueModel::ColumnCount; ++column) {
+            row << new QStandardItem(u"Vidéo"_s);
+        }
+        row[0]->setData(10 + model.rowCount(), QueueModel::JobIdRole);
+        row[0]->setData(static_cast<int>(jobStateFromId(state)), QueueModel::StateRole);
+        row[QueueModel::ProgressColumn]->setData(42.5, QueueModel::PercentRole);
+        model.appendRow(row);
+    }
+}
+
+// The texts of the panel's enabled buttons, in their order.
+QStringList enabledButtons(const QueuePanel &panel)
+{
+    QStringList texts;
+    for (const QPushButton *button : panel.findChildren<QPushButton *>()) {
+        if (button->isEnabled()) {
+            texts << button->text();
+        }
+    }
+    return texts;
+}
+
 // The local DASH presentation (codes 137 and 140), made and served at its first use.
 const ServedFolder &media()
 {
@@ -193,6 +227,10 @@ private slots:
     void downloadEnds();
     void preferences_data();
     void preferences();
+    void queuePreferences();
+    void queueButtons_data();
+    void queueButtons();
+    void queueActionsAndPictures();
     // With the real downloader and converter.
     void plainAndAudioDownloads();
     void userConfigurationChangesNothing_data();
@@ -445,11 +483,12 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
                            u"downloadAudioButton"_s, u"mergeCheckBox"_s}));
     QTest::keyClick(w.window.get(), Qt::Key_Comma, Qt::ControlModifier);
     QTRY_VERIFY(w.window->findChild<preferenceViewController *>());
-    // Enter at the quit question keeps the download going.
+    // Enter at the quit question keeps the downloads going.
     const std::unique_ptr<QMessageBox> question = quitQuestion(w.window.get());
     question->show();
     QTest::keyClick(question.get(), Qt::Key_Return);
-    QCOMPARE(question->clickedButton()->text(), u"&Continuer le téléchargement"_s);
+    QCOMPARE(quitChoice(*question), Stay);
+    QCOMPARE(question->clickedButton()->accessibleName(), u"Continuer les téléchargements"_s);
     QCOMPARE(w.child<QAction>(u"aboutAction"_s)->text(), u"À &propos de Quorvel"_s);
     QVERIFY(aboutText(w.toolSet).startsWith(u"Quorvel " QUORVEL_VERSION "\n"_s));
     QVERIFY(aboutText(w.toolSet).endsWith(u'\n' + *youtubeDLPath()));
@@ -885,6 +924,114 @@ void tst_ViewController::updatedDownloaderRuns()
     w.toolSet.lookUp(w.tools.path(), w.managed.path());
     w.toolSet.askDownloaderVersion();
     QTRY_COMPARE(*youtubeDLPath(), w.tools.filePath(u"youtube-dl"_s));
+}
+
+void tst_ViewController::queuePreferences()
+{
+    QTemporaryDir dir;
+    auto store = TestSupport::makeSettings(dir);
+    const auto shown = [](const preferenceViewController &window) {
+        return std::pair {window.findChild<QSpinBox *>(u"simultaneousSpinBox"_s),
+                          window.findChild<QCheckBox *>(u"resumeAtStartButton"_s)};
+    };
+    preferenceViewController window(*store);
+    QSignalSpy changed(&window, &preferenceViewController::simultaneousDownloadsChanged);
+    QCOMPARE(shown(window).first->value(), 2);
+    shown(window).first->setValue(9);
+    shown(window).second->setChecked(true);
+    window.okButton();
+    QCOMPARE(changed.takeFirst().at(0).toInt(), 8);
+    QCOMPARE(Settings(*store).simultaneousDownloads(), 8);
+    QVERIFY(Settings(*store).resumeAtStart());
+    // Shown again as stored; Cancel stores nothing, and the queue is not told.
+    preferenceViewController again(*store);
+    QSignalSpy changedAgain(&again, &preferenceViewController::simultaneousDownloadsChanged);
+    QCOMPARE(shown(again).first->value(), 8);
+    QVERIFY(shown(again).second->isChecked());
+    shown(again).first->setValue(1);
+    again.cancelButton();
+    QCOMPARE(Settings(*store).simultaneousDownloads(), 8);
+    QVERIFY(changedAgain.isEmpty());
+}
+
+void tst_ViewController::queueButtons_data()
+{
+    QTest::addColumn<QString>("states");
+    QTest::addColumn<QList<int>>("selected"); // rows
+    QTest::addColumn<QString>("enabled");
+    const QString all = u"Tout mettre en pause|Tout reprendre|Effacer les terminés"_s;
+    QTest::newRow("none selected") << u"running paused finished"_s << QList<int> {} << all;
+    QTest::newRow("running") << u"running paused finished"_s << QList<int> {0}
+                             << u"Pause|Annuler|Ouvrir le dossier|"_s + all;
+    QTest::newRow("waiting and paused")
+        << u"waiting paused"_s << QList<int> {0, 1}
+        << u"Pause|Reprendre|Annuler|Retirer de la liste|Tout mettre en pause|Tout reprendre"_s;
+    QTest::newRow("failed") << u"failed"_s << QList<int> {0}
+                            << u"Réessayer|Ouvrir le dossier|Retirer de la liste"_s;
+    QTest::newRow("cancelled and finished")
+        << u"cancelled finished"_s << QList<int> {0, 1}
+        << u"Réessayer|Retirer de la liste|Effacer les terminés"_s;
+    QTest::newRow("empty queue") << QString() << QList<int> {} << QString();
+}
+
+void tst_ViewController::queueButtons()
+{
+    QFETCH(QString, states);
+    QFETCH(QList<int>, selected);
+    QFETCH(QString, enabled);
+    QStandardItemModel model;
+    fillQueue(model, states);
+    QueuePanel panel(&model);
+    auto *view = panel.findChild<QTableView *>();
+    for (const int row : selected) {
+        view->selectionModel()->select(model.index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QCOMPARE(enabledButtons(panel).join(u'|'), enabled);
+}
+
+void tst_ViewController::queueActionsAndPictures()
+{
+    QStandardItemModel model;
+    fillQueue(model, u"waiting waiting waiting waiting"_s);
+    QueuePanel panel(&model);
+    auto *view = panel.findChild<QTableView *>();
+    QCOMPARE(view->accessibleName(), u"File d'attente"_s);
+    QSignalSpy moved(&panel, &QueuePanel::moveRequested);
+    QSignalSpy paused(&panel, &QueuePanel::pauseRequested);
+    panel.showJob(11);
+    view->selectionModel()->select(model.index(2, 0),
+                                   QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    // One place up or down, the target counted before the move as a drop gives it.
+    QTest::keyClick(view, Qt::Key_Up, Qt::ControlModifier);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+    QCOMPARE(moved.takeFirst(), (QVariantList {QVariant::fromValue(QList<qint64> {11, 12}), 0}));
+    QCOMPARE(moved.takeFirst(), (QVariantList {QVariant::fromValue(QList<qint64> {11, 12}), 4}));
+    panel.showJob(13);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ControlModifier);
+    QVERIFY(moved.isEmpty());
+    // A job's change of state changes what may be done.
+    auto *pause = panel.findChild<QPushButton *>(u"queuePauseButton"_s);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(paused.takeFirst().at(0).value<QList<qint64>>(), QList<qint64> {13});
+    model.setData(model.index(3, 0), static_cast<int>(JobState::Finished), QueueModel::StateRole);
+    QVERIFY(!pause->isEnabled());
+    QVERIFY(panel.findChild<QPushButton *>(u"queueClearFinishedButton"_s)->isEnabled());
+    // Pictures are read at the thumbnail's size, keeping their shape.
+    QTemporaryDir dir;
+    for (const auto &[size, shown] : {std::pair {QSize(1280, 720), QSize(64, 36)},
+                                      std::pair {QSize(300, 300), QSize(36, 36)}}) {
+        const QString path = dir.filePath(u"%1.png"_s.arg(size.width()));
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(path));
+        QCOMPARE(QueuePanel::thumbnail(path).size(), shown);
+        model.setData(model.index(0, 0), path, QueueModel::PicturePathRole);
+    }
+    model.setData(model.index(1, 0), dir.filePath(u"absent.png"_s), QueueModel::PicturePathRole);
+    QVERIFY(QueuePanel::thumbnail(dir.filePath(u"absent.png"_s)).isNull());
+    panel.resize(800, 300);
+    QVERIFY(!panel.grab().isNull());
 }
 
 QTEST_MAIN(tst_ViewController)

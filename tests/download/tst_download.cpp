@@ -17,11 +17,13 @@
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
 #include "download/JobStore.h"
+#include "download/QueueNotices.h"
 #include "download/TitleNaming.h"
 
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 // What the monitor reports for these reads, in order: "D <path>" (destination), "C <path>"
@@ -101,6 +103,8 @@ class tst_Download final : public QObject
     Q_OBJECT
 
 private slots:
+    void queueNotices_data();
+    void queueNotices();
     void commandLine_data();
     void commandLine();
     void qualityAndFolderRules();
@@ -683,6 +687,66 @@ void tst_Download::unusableDatabaseIsLeftAlone()
         JobStore store(path);
         QVERIFY(store.isOpen() && store.load().isEmpty());
     }
+}
+
+void tst_Download::queueNotices_data()
+{
+    // ok: a job finished; fail: the next job failed (Vidéo 1, erreur 1...); idle, busy: the
+    // queue's activity; "|": the quiet time passes.
+    QTest::addColumn<QString>("events");
+    QTest::addColumn<QStringList>("notices"); // summary|body, " / " between the body's lines
+    const auto row = [](const char *name, const char *events, const QStringList &notices) {
+        QTest::newRow(name) << QString::fromUtf8(events) << notices;
+    };
+    row("one failure", "busy fail", {u"Échec du téléchargement|Vidéo 1 / erreur 1"_s});
+    row("failures together", "fail fail fail",
+        {u"Échec de 3 téléchargements|Vidéo 1 / Vidéo 2 / Vidéo 3"_s});
+    row("six failures: the first names", "fail fail fail fail fail fail",
+        {u"Échec de 6 téléchargements|Vidéo 1 / Vidéo 2 / Vidéo 3 / Vidéo 4 / Vidéo 5 / …"_s});
+    row("one job ended", "busy ok idle", {u"File d'attente terminée|1 téléchargement terminé"_s});
+    row("many ended together", "ok ok ok idle",
+        {u"File d'attente terminée|3 téléchargements terminés"_s});
+    row("a failure, later the end", "ok fail | ok idle",
+        {u"Échec du téléchargement|Vidéo 1 / erreur 1"_s,
+         u"File d'attente terminée|2 téléchargements terminés, 1 en échec"_s});
+    row("a failure and the end together", "ok fail idle",
+        {u"File d'attente terminée|1 téléchargement terminé, 1 en échec / Vidéo 1 / erreur 1"_s});
+    row("failures and the end together", "fail fail idle",
+        {u"File d'attente terminée|0 téléchargement terminé, 2 en échec / Échec de 2 "
+         "téléchargements / Vidéo 1 / Vidéo 2"_s});
+    row("started again within the quiet time", "ok idle busy | ok idle",
+        {u"File d'attente terminée|2 téléchargements terminés"_s});
+    row("each emptying counts its own", "ok idle | ok ok idle",
+        {u"File d'attente terminée|1 téléchargement terminé"_s,
+         u"File d'attente terminée|2 téléchargements terminés"_s});
+    row("paused to the end: nothing done", "busy idle", {});
+}
+
+void tst_Download::queueNotices()
+{
+    QFETCH(QString, events);
+    QFETCH(QStringList, notices);
+    QueueNotices queue;
+    queue.setQuietTime(0ms);
+    QStringList told;
+    connect(&queue, &QueueNotices::notice, this, [&told](const QString &summary, QString body) {
+        told << summary + u'|' + body.replace(u'\n', u" / "_s);
+    });
+    int failed = 0;
+    for (const QString &event : events.split(u' ')) {
+        if (event == u"ok"_s) {
+            queue.jobFinished(0);
+        } else if (event == u"fail"_s) {
+            ++failed;
+            queue.jobFailed(failed, u"Vidéo %1"_s.arg(failed), u"erreur %1"_s.arg(failed));
+        } else if (event == u"|"_s) {
+            QTRY_VERIFY(!queue.isPending());
+        } else {
+            queue.activeChanged(event == u"busy"_s);
+        }
+    }
+    QTRY_VERIFY(!queue.isPending());
+    QCOMPARE(told, notices);
 }
 
 QTEST_GUILESS_MAIN(tst_Download)

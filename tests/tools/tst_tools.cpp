@@ -14,6 +14,7 @@
 #include "tools/ProcessGroup.h"
 #include "tools/ShellCommand.h"
 #include "tools/ShellProcess.h"
+#include "tools/SingleInstance.h"
 #include "tools/ToolInstaller.h"
 #include "tools/ToolSet.h"
 
@@ -73,6 +74,7 @@ class tst_Tools final : public QObject
 
 private slots:
     void quotingAndTextRules();
+    void oneInstanceTakesTheAddress();
     void onlyRuntimesThatAnswerCount();
     void endReport_data();
     void endReport();
@@ -447,6 +449,30 @@ void tst_Tools::install()
              left);
     QCOMPARE(TestSupport::readFile(data.filePath(u"tools/youtube-dl"_s)) != "previous",
              installed && !deno);
+}
+
+void tst_Tools::oneInstanceTakesTheAddress()
+{
+    QTemporaryDir dir;
+    const QString key = dir.filePath(u"instance"_s);
+    SingleInstance first(key);
+    SingleInstance second(key);
+    QVERIFY(!second.handOver(u"https://example.org/v"_s));
+    // A socket left by a crash (here a plain file in its place) does not keep the next one
+    // from serving; while it serves, no other one does.
+    QVERIFY(TestSupport::writeFile(key, {}));
+    QVERIFY(first.listen());
+    QVERIFY(!SingleInstance(key).listen());
+    QSignalSpy received(&first, &SingleInstance::addressReceived);
+    const QString odd = u"https://exemple.fr/vidéo?a=1&b=<b>x</b>\u202e'$(id)'\n\tü"_s;
+    const QString longest(SingleInstance::maximumAddressBytes, u'a');
+    // An address too long for an address is dropped: the running window is only raised.
+    for (const auto &[sent, taken] :
+         {std::pair {odd, odd}, std::pair {QString(), QString()}, std::pair {longest, longest},
+          std::pair {QString(longest + u'a'), QString()}}) {
+        QVERIFY(second.handOver(sent));
+        QCOMPARE(received.takeFirst().at(0).toString(), taken);
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_Tools)
