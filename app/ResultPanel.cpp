@@ -12,7 +12,6 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/DesktopNotification.h"
 #include "app/PlainLabel.h"
 #include "tools/PlainText.h"
 
@@ -80,9 +79,6 @@ void ResultPanel::showDownloadEnd(const QStringList &files, const QString &folde
     }
     m_folder = folder;
     showResult(lines.join(u'\n'));
-    if (!isActiveWindow()) {
-        notifyDesktop(summary, body);
-    }
 }
 
 void ResultPanel::clearResult()

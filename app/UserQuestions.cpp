@@ -47,16 +47,18 @@ std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent)
                                  QMessageBox::ButtonRole role, QuitChoice choice) {
         QPushButton *button = question->addButton(text, role);
         button->setAccessibleName(name);
-        button->setProperty(choiceProperty, choice);
+        button->setProperty(choiceProperty, static_cast<int>(choice));
         return button;
     };
     add(ViewController::tr("Mettre en &pause et quitter"),
-        ViewController::tr("Mettre en pause et quitter"), QMessageBox::AcceptRole, PauseAndQuit);
+        ViewController::tr("Mettre en pause et quitter"), QMessageBox::AcceptRole,
+        QuitChoice::PauseAndQuit);
     add(ViewController::tr("Tout &annuler et quitter"),
-        ViewController::tr("Tout annuler et quitter"), QMessageBox::DestructiveRole, CancelAndQuit);
-    QPushButton *keep
-        = add(ViewController::tr("&Continuer les téléchargements"),
-              ViewController::tr("Continuer les téléchargements"), QMessageBox::RejectRole, Stay);
+        ViewController::tr("Tout annuler et quitter"), QMessageBox::DestructiveRole,
+        QuitChoice::CancelAndQuit);
+    QPushButton *keep = add(ViewController::tr("&Continuer les téléchargements"),
+                            ViewController::tr("Continuer les téléchargements"),
+                            QMessageBox::RejectRole, QuitChoice::Stay);
     question->setDefaultButton(keep);
     question->setEscapeButton(keep);
     return question;
@@ -65,7 +67,8 @@ std::unique_ptr<QMessageBox> quitQuestion(QWidget *parent)
 QuitChoice quitChoice(const QMessageBox &question)
 {
     const QAbstractButton *button = question.clickedButton();
-    return button ? static_cast<QuitChoice>(button->property(choiceProperty).toInt()) : Stay;
+    return button ? static_cast<QuitChoice>(button->property(choiceProperty).toInt())
+                  : QuitChoice::Stay;
 }
 
 bool confirmGoingBack(QWidget *parent, const QString &installed, const QString &offered)

@@ -15,9 +15,8 @@ class ToolSet;
 
 /// The download folder, starting in `start`; empty when the user gives up.
 QString askForFolder(QWidget *parent, const QString &start);
-/// What to do with the downloads that run or wait when quitting. Stay is 0, so that a
-/// caller that only asks whether to quit reads true from either way of quitting.
-enum QuitChoice {
+/// What to do with the downloads that run or wait when quitting.
+enum class QuitChoice {
     Stay,
     /// The queue's jobs are paused, and come back at the next start.
     PauseAndQuit,

@@ -10,25 +10,27 @@
 #include "app/AddressBar.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
+#include "app/QueuePanel.h"
+#include "app/QueueWiring.h"
 #include "app/ResultPanel.h"
 #include "app/StatusReadouts.h"
 #include "app/ToolsMenu.h"
-#include "app/UserQuestions.h"
 #include "app/VideoCard.h"
 #include "app/WindowPlacement.h"
+#include "download/DownloadQueue.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
 #include "ui_ViewController.h"
 
 using namespace Qt::StringLiterals;
 
-ViewController::ViewController(QSettings &store, ToolSet &tools, QWidget *parent)
+ViewController::ViewController(QSettings &store, ToolSet &tools, JobStore *jobs, QWidget *parent)
     : QMainWindow(parent)
     , m_ui(std::make_unique<Ui::ViewController>())
     , m_store(store)
     , m_settings(store)
     , m_tools(tools)
-    , m_session(new Session(store, tools, this))
+    , m_session(new Session(store, tools, jobs, this))
     , m_folderChooser(askForFolder)
     , m_quitConfirmation(confirmQuit)
     , m_goingBackConfirmation(confirmGoingBack)
@@ -83,13 +85,17 @@ void ViewController::connectSession()
     connect(m_session, &Session::downloadFinished, m_resultPanel, &ResultPanel::showDownloadEnd);
     connect(m_session, &Session::transferProgressChanged, m_downloadPanel,
             &DownloadPanel::showTransfer);
+    DownloadQueue *queue = m_session->queue();
+    connectQueue(m_queuePanel, queue, this);
+    connect(queue, &DownloadQueue::activeChanged, this, &ViewController::setIsRunning);
+    setIsRunning(queue->isActive());
 }
 
 void ViewController::viewDidLoad()
 {
     restoreLayout();
     // The message line starts empty, or names the tools that are missing.
-    m_downloadPanel->setMessage(m_tools.missing(ToolSet::Need::DownloaderAndConverter));
+    m_downloadPanel->setMessage(m_session->startMessage());
     m_addressBar->setFocus();
     m_downloadPanel->setMergeVideoAndAudio(m_settings.mergeVideoAndAudio());
     m_downloadPanel->setQualityChoice(m_session->qualityChoice());
@@ -108,12 +114,14 @@ void ViewController::createCentralWidget()
     m_formatPanel = new FormatPanel(m_session->formats(), central);
     m_resultPanel = new ResultPanel(central);
     m_downloadPanel = new DownloadPanel(central);
+    m_queuePanel = new QueuePanel(m_session->queue()->model(), central);
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_addressBar);
     layout->addWidget(m_videoCard);
-    layout->addWidget(m_formatPanel, 1);
+    layout->addWidget(m_formatPanel, 2);
     layout->addWidget(m_resultPanel);
     layout->addWidget(m_downloadPanel);
+    layout->addWidget(m_queuePanel, 1);
     setCentralWidget(central);
 }
 
@@ -149,24 +157,14 @@ void ViewController::setIsRunning(bool running)
     emit isRunningChanged(running);
 }
 
-void ViewController::setFolderChooser(FolderChooser chooser)
-{
-    m_folderChooser = std::move(chooser);
-}
-
-void ViewController::setQuitConfirmation(QuitConfirmation confirmation)
-{
-    m_quitConfirmation = std::move(confirmation);
-}
-
-void ViewController::setGoingBackConfirmation(GoingBackConfirmation confirmation)
-{
-    m_goingBackConfirmation = std::move(confirmation);
-}
-
 void ViewController::setQueryTimeout(std::chrono::milliseconds timeout)
 {
     m_session->setQueryTimeout(timeout);
+}
+
+void ViewController::setRetryDelay(std::chrono::milliseconds delay)
+{
+    m_session->setRetryDelay(delay);
 }
 
 void ViewController::setAddress(const QString &address)
@@ -187,12 +185,9 @@ void ViewController::getFormatButton()
 void ViewController::showWork(Session::Work work, bool running)
 {
     m_downloadPanel->showWork(work, running);
-    if (work == Session::Work::Download) {
-        // The end of the last download is no longer shown once the next starts.
-        if (running) {
-            m_resultPanel->clearResult();
-        }
-        setIsRunning(running);
+    // The end of the last download is no longer shown once the next starts.
+    if (work == Session::Work::Download && running) {
+        m_resultPanel->clearResult();
     }
     updateControls();
 }
@@ -248,6 +243,8 @@ void ViewController::openPreferences()
     }
     m_preferences = new preferenceViewController(m_store, this);
     m_preferences->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_preferences, &preferenceViewController::simultaneousDownloadsChanged, m_session,
+            &Session::setSimultaneousDownloads);
     m_preferences->show();
 }
 
@@ -274,13 +271,16 @@ void ViewController::keyPressEvent(QKeyEvent *event)
 
 void ViewController::closeEvent(QCloseEvent *event)
 {
-    if (m_isRunning && m_askBeforeQuitting && !m_quitConfirmation(this)) {
+    const QuitChoice choice
+        = m_isRunning && m_askBeforeQuitting ? m_quitConfirmation(this) : QuitChoice::PauseAndQuit;
+    if (choice == QuitChoice::Stay) {
         event->ignore();
         return;
     }
     // No downloader keeps running behind a closed window, nor a listing that would hold up
     // the quit.
-    m_session->stop();
+    m_session->stop(choice == QuitChoice::CancelAndQuit ? Session::Leaving::CancelDownloads
+                                                        : Session::Leaving::PauseDownloads);
     if (m_preferences) {
         m_preferences->close();
     }

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "app/UserQuestions.h"
 #include "download/Session.h"
 #include "settings/Settings.h"
 #include "tools/ToolSet.h"
@@ -16,6 +17,8 @@
 class AddressBar;
 class DownloadPanel;
 class FormatPanel;
+class JobStore;
+class QueuePanel;
 class ResultPanel;
 class QSettings;
 class StatusReadouts;
@@ -31,39 +34,51 @@ class ViewController;
 /// The main window, composed of its parts: the address (AddressBar), the last listed video
 /// (VideoCard), the format table
 /// (FormatPanel), the last download's result and the advice on the downloader (ResultPanel),
-/// the download controls with the message line and the progress (DownloadPanel), the tools
-/// menu (ToolsMenu) and the status bar's readouts (StatusReadouts). It forwards what the user asks
+/// the download controls with the message line and the progress (DownloadPanel), the queue of
+/// downloads (QueuePanel), the tools menu (ToolsMenu) and the status bar's readouts
+/// (StatusReadouts). It forwards what the user asks
 /// to the session, and shows what the session reports.
 class ViewController final : public QMainWindow
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ViewController)
+    /// Whether a download of the queue runs or waits.
     Q_PROPERTY(bool isRunning READ isRunning WRITE setIsRunning NOTIFY isRunningChanged)
 
 public:
     /// Asks the user for the destination folder, starting in `start` (the folder of the last
     /// download); an empty text means cancelled.
     using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
-    /// Asks whether to quit while a download runs.
-    using QuitConfirmation = std::function<bool(QWidget *parent)>;
+    /// Asks what to do with the downloads that run or wait, and whether to quit.
+    using QuitConfirmation = std::function<QuitChoice(QWidget *parent)>;
     /// Asks whether to install a downloader older than the installed one (after a change of
     /// the release channel).
     using GoingBackConfirmation = std::function<bool(
         QWidget *parent, const QString &installedVersion, const QString &offeredVersion)>;
 
-    /// `store` holds the settings and `tools` the tools looked up at start-up; both must
-    /// outlive the window.
-    ViewController(QSettings &store, ToolSet &tools, QWidget *parent = nullptr);
+    /// `store` holds the settings, `tools` the tools looked up at start-up and `jobs` the
+    /// queue (without it, the queue lives in memory); all must outlive the window.
+    ViewController(QSettings &store, ToolSet &tools, JobStore *jobs = nullptr,
+                   QWidget *parent = nullptr);
     ~ViewController() override;
 
     bool isRunning() const;
     void setIsRunning(bool running);
 
-    void setFolderChooser(FolderChooser chooser);
-    void setQuitConfirmation(QuitConfirmation confirmation);
-    void setGoingBackConfirmation(GoingBackConfirmation confirmation);
+    void setFolderChooser(FolderChooser chooser) { m_folderChooser = std::move(chooser); }
+    void setQuitConfirmation(QuitConfirmation confirmation)
+    {
+        m_quitConfirmation = std::move(confirmation);
+    }
+    void setGoingBackConfirmation(GoingBackConfirmation confirmation)
+    {
+        m_goingBackConfirmation = std::move(confirmation);
+    }
     /// A format query still running after this time is stopped (120 seconds unless set).
     void setQueryTimeout(std::chrono::milliseconds timeout);
+    /// Before a download that failed for a passing cause is tried again (10 seconds unless
+    /// set).
+    void setRetryDelay(std::chrono::milliseconds delay);
     /// Puts an address into the address field (an address handed over on the command line).
     void setAddress(const QString &address);
     /// Where the tools menu fetches the downloader and deno (the official releases unless set).
@@ -77,7 +92,7 @@ public:
     void cancelDownload();
     void openPreferences();
     void updateDownloader();
-    /// Ends Quorvel as closing the window does after the confirmation, without asking (for
+    /// Ends Quorvel as closing the window does, without asking, the downloads paused (for
     /// the signals that end a program: Ctrl+C, the end of the session, a plain kill).
     void quitWithoutAsking();
 
@@ -117,6 +132,7 @@ private:
     FormatPanel *m_formatPanel = nullptr;
     ResultPanel *m_resultPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;
+    QueuePanel *m_queuePanel = nullptr;
     ToolsMenu *m_toolsMenu = nullptr;
     StatusReadouts *m_statusReadouts = nullptr;
     QPointer<preferenceViewController> m_preferences;

@@ -68,7 +68,8 @@ int main(int argc, char *argv[])
     // An update cut short by a crash or a power cut left its scratch files there.
     ToolInstaller::removeLeftovers(managedToolFolder());
     tools.lookUp(defaultToolFolder(), managedToolFolder());
-    ViewController window(settings, tools);
+    JobStore jobs(JobStore::defaultPath());
+    ViewController window(settings, tools, &jobs);
     // Ctrl+C, the end of the session or a plain kill end Quorvel as closing its window does.
     TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &TerminationSignals::received, &window, [&window] {

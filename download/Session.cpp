@@ -12,6 +12,7 @@
 #include "catalogue/FormatTableModel.h"
 #include "catalogue/ThumbnailFetcher.h"
 #include "download/DownloadQueue.h"
+#include "download/JobStore.h"
 
 using namespace Qt::StringLiterals;
 
@@ -19,6 +20,7 @@ Session::Session(QSettings &store, ToolSet &tools, JobStore *jobs, QObject *pare
     : QObject(parent)
     , m_settings(store)
     , m_tools(tools)
+    , m_jobs(jobs)
     , m_model(new FormatTableModel(formatList(), this))
     , m_query(new FormatQuery(this))
     , m_queue(new DownloadQueue(jobs, this))
@@ -68,6 +70,8 @@ void Session::connectQuery()
 
 void Session::connectQueue()
 {
+    connect(m_queue, &DownloadQueue::storeProblem, this,
+            [this](const QString &problem) { emit messageChanged(problem, {}); });
     connect(m_queue, &DownloadQueue::jobStarted, this, [this](qint64 id) {
         // The message line and the progress turn to the job that starts, which shows what
         // its request changed in the ticked formats until the downloader names its file.
@@ -195,6 +199,12 @@ bool Session::canInstall() const
 bool Session::canRevertDownloader() const
 {
     return canInstall() && m_tools.isManaged();
+}
+
+QString Session::startMessage() const
+{
+    const QString missing = m_tools.missing(ToolSet::Need::DownloaderAndConverter);
+    return missing.isEmpty() && m_jobs && !m_jobs->isOpen() ? m_jobs->problem() : missing;
 }
 
 bool Session::mayRun(ToolSet::Need need, const QString &address)

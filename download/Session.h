@@ -69,6 +69,9 @@ public:
     bool canDownload(DownloadMode mode) const;
     bool canInstall() const;
     bool canRevertDownloader() const;
+    /// What the message line says at start: the tools that are missing, or else why the
+    /// queue cannot be kept; empty when all is well.
+    QString startMessage() const;
 
     /// What the download button fetches; remembered from one start to the next. Ticking a
     /// format turns it to the ticked formats.
@@ -124,6 +127,7 @@ private:
 
     Settings m_settings;
     ToolSet &m_tools;
+    JobStore *m_jobs = nullptr;
     FormatTableModel *m_model = nullptr;
     FormatQuery *m_query = nullptr;
     DownloadQueue *m_queue = nullptr;

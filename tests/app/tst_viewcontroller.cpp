@@ -487,7 +487,7 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
     const std::unique_ptr<QMessageBox> question = quitQuestion(w.window.get());
     question->show();
     QTest::keyClick(question.get(), Qt::Key_Return);
-    QCOMPARE(quitChoice(*question), Stay);
+    QCOMPARE(quitChoice(*question), QuitChoice::Stay);
     QCOMPARE(question->clickedButton()->accessibleName(), u"Continuer les téléchargements"_s);
     QCOMPARE(w.child<QAction>(u"aboutAction"_s)->text(), u"À &propos de Quorvel"_s);
     QVERIFY(aboutText(w.toolSet).startsWith(u"Quorvel " QUORVEL_VERSION "\n"_s));
