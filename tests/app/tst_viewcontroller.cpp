@@ -81,7 +81,8 @@ public:
             chooserStart = start;
             return chosenFolder;
         });
-        window->setQuitConfirmation([this](QWidget *) { return confirmQuit; });
+        window->setQuitConfirmation([this](QWidget *) { return quitChoice; });
+        window->setRetryDelay(std::chrono::milliseconds(0));
         // As the application does once the window is shown.
         toolSet.askDownloaderVersion();
     }
@@ -128,7 +129,7 @@ public:
     QTemporaryDir target;
     QString chosenFolder;
     QString chooserStart; // where the folder chooser was last asked to open
-    bool confirmQuit = true;
+    QuitChoice quitChoice = QuitChoice::CancelAndQuit;
     std::unique_ptr<QSettings> store;
     ToolSet toolSet;
     std::unique_ptr<ViewController> window;
@@ -561,10 +562,11 @@ void tst_ViewController::downloadEnds_data()
     row("cancel", {}, u"cancel"_s, u"Téléchargement annulé"_s);
     // A refused quit leaves the download running, the file it writes in sight.
     row("quit, refused", {}, u"refused"_s, u"/a.mp4"_s);
-    row("quit, confirmed", {}, u"confirmed"_s, u"Téléchargement annulé"_s);
-    // The signals that end a program end Quorvel as a confirmed quit does, unasked.
+    row("quit, all cancelled", {}, u"cancelled"_s, u"Téléchargement annulé"_s);
+    row("quit, paused", {}, u"paused"_s, u"Téléchargement mis en pause"_s);
+    // The signals that end a program pause the downloads and quit, unasked.
     for (const char *name : {"SIGTERM", "SIGINT", "SIGHUP"}) {
-        row(name, {}, QString::fromLatin1(name), u"Téléchargement annulé"_s);
+        row(name, {}, QString::fromLatin1(name), u"Téléchargement mis en pause"_s);
     }
 }
 
@@ -577,7 +579,9 @@ void tst_ViewController::downloadEnds()
     TerminationSignals signalled;
     connect(&signalled, &TerminationSignals::received, w.window.get(),
             &ViewController::quitWithoutAsking);
-    w.confirmQuit = how == u"confirmed"_s;
+    w.quitChoice = how == u"cancelled"_s ? QuitChoice::CancelAndQuit
+        : how == u"paused"_s             ? QuitChoice::PauseAndQuit
+                                         : QuitChoice::Stay;
     // Unless told, it writes a partial file and never ends.
     w.setBehaviour(!behaviour.isNull()
                        ? behaviour
@@ -589,7 +593,8 @@ void tst_ViewController::downloadEnds()
     w.window->show();
     w.click(u"downloadButton"_s);
     auto *audio = w.child<QPushButton>(u"downloadAudioButton"_s);
-    QVERIFY(w.window->isRunning() && !audio->isEnabled());
+    // The window stays free for the next video while the download runs.
+    QVERIFY(w.window->isRunning() && audio->isEnabled());
     if (behaviour.isNull()) {
         // The last report is shown whole, however soon after the one before it came.
         QTRY_COMPARE(w.child<QProgressBar>(u"progressBar"_s)->value(), 125);
@@ -607,7 +612,9 @@ void tst_ViewController::downloadEnds()
     }
     QCOMPARE(w.window->isVisible(), how.isEmpty() || how == u"cancel"_s || !stops);
     QCOMPARE(w.waitForDownloadEnd(stops ? 30'000 : 100), stops);
-    QCOMPARE(QFile::exists(w.target.filePath(u"a.mp4.part"_s)), !stops);
+    // A pause keeps the partial file, from which the download carries on.
+    QCOMPARE(QFile::exists(w.target.filePath(u"a.mp4.part"_s)),
+             !stops || message.endsWith(u"en pause"_s));
     QCOMPARE(w.message().remove(w.target.path()).remove(w.tools.path()), message);
     // The line's tooltip opens no file it names.
     const int watch = inotify_init1(IN_NONBLOCK);
