@@ -63,11 +63,17 @@ DownloadRunner::~DownloadRunner()
     stopAndWait();
 }
 
+QString DownloadRunner::failurePrefix()
+{
+    return tr("Échec du téléchargement : ");
+}
+
 void DownloadRunner::start(const DownloadRequest &request)
 {
     if (isRunning()) {
         return;
     }
+    m_pausing = false;
     m_lastError.clear();
     m_produced.clear();
     m_file = m_files = 0;
@@ -98,12 +104,31 @@ bool DownloadRunner::isRunning() const
 
 void DownloadRunner::cancel()
 {
+    // A cancel asked while pausing wins: the files go.
+    m_pausing = false;
     m_process->cancel();
 }
 
 void DownloadRunner::stopAndWait()
 {
+    m_pausing = false;
     m_process->stopAndWait();
+}
+
+void DownloadRunner::pause()
+{
+    if (isRunning()) {
+        m_pausing = true;
+        m_process->cancel();
+    }
+}
+
+void DownloadRunner::pauseAndWait()
+{
+    if (isRunning()) {
+        m_pausing = true;
+        m_process->stopAndWait();
+    }
 }
 
 void DownloadRunner::announceDestination(const QByteArray &path)
@@ -126,6 +151,14 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     m_monitor->finish();
     switch (end.kind) {
     case ShellProcess::EndKind::Cancelled:
+        // Every partial file stays, under the downloader's own names, for the next run to
+        // carry on from: what it finds whole it counts as downloaded.
+        if (m_pausing) {
+            m_finalFilesList.reset();
+            emit paused();
+            return;
+        }
+        [[fallthrough]];
     case ShellProcess::EndKind::TimedOut:
         for (const QByteArray &path : namedFiles()) {
             m_cleanup.finalFileNamed(path);
@@ -156,8 +189,8 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
         emit failed(tr("Échec du téléchargement : le téléchargeur n'a écrit aucun fichier"), {});
         return;
     }
-    const Failure failure = describeFailure(tr("Échec du téléchargement : "),
-                                            m_lastError.isEmpty() ? end.reason() : m_lastError);
+    const Failure failure
+        = describeFailure(failurePrefix(), m_lastError.isEmpty() ? end.reason() : m_lastError);
     emit failed(failure.message, failure.detail);
 }
 
