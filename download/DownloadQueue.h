@@ -57,8 +57,9 @@ public:
     /// While held, no job starts (the downloader is being replaced); those running go on.
     void setHeld(bool held);
 
-    /// Takes back the stored jobs, once, at start: those that were running or waiting come
-    /// back paused, or waiting when `resume` is set.
+    /// Takes back the stored jobs, once, at start, before any is added: those that were
+    /// running or waiting come back paused, or waiting when `resume` is set. Without an open
+    /// store, nothing comes back and storeProblem() says why, if the store knows.
     void restore(bool resume);
 
     /// Queues the job at the end and starts it when its turn comes; returns its id.

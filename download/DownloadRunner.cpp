@@ -91,6 +91,8 @@ void DownloadRunner::start(const DownloadRequest &request)
     const QString commandLine = composeDownloadCommand(named);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
     m_titleOnly = request.naming == FileNaming::Title;
+    // A run that carries on finds its partial files among the old ones; they stay, as only
+    // the file at a destination itself is ever replaced, never what lies beside it.
     m_cleanup.begin(QFile::encodeName(request.folder),
                     m_titleOnly ? DestinationCleanup::OldFiles::Kept
                                 : DestinationCleanup::OldFiles::Replaced);
