@@ -58,12 +58,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         for _ in range(9600 if synthetic else 0):
             self.wfile.write(bytes(65536))
         if kind == 'throttle' and target.isdigit():
-            # Pieces of 4 KiB, so that a reader sees the bytes come steadily.
-            piece = 4096
+            # Pieces of 4 KiB, so that a reader sees the bytes come steadily, each sent when
+            # its time comes: the rate holds whatever the writes cost.
+            piece, rate, begun = 4096, max(int(target), 1) * 1024, time.monotonic()
             for start in range(0, len(data), piece):
                 self.wfile.write(data[start:start + piece])
                 self.wfile.flush()
-                time.sleep(piece / (int(target) * 1024 or 1))
+                time.sleep(max(0, begun + (start + piece) / rate - time.monotonic()))
             return
         self.wfile.write(data[:len(data) // 2] if mode == 'truncate' else data)
 
