@@ -190,29 +190,39 @@ void DestinationCleanup::finalFileNamed(const QByteArray &path)
     }
 }
 
+void removeUnfinishedBeside(const QByteArray &destination, const QByteArray &folder)
+{
+    const auto removeIfPresent = [&folder](const QByteArray &path) {
+        if (exists(path)) {
+            deleteFile(path, folder);
+        }
+    };
+    removeIfPresent(destination + ".part");
+    removeIfPresent(destination + ".ytdl");
+    removeIfPresent(temporaryFileOf(destination));
+    // The fragments of a segmented download, matched by name rather than by a pattern,
+    // which would read wildcard characters in the name.
+    const QByteArray fragmentPrefix = nameOf(destination) + ".part-Frag";
+    DIR *directory = ::opendir(parentOf(destination).constData());
+    if (!directory) {
+        return;
+    }
+    QList<QByteArray> fragments;
+    while (const dirent *entry = ::readdir(directory)) {
+        if (QByteArrayView(entry->d_name).startsWith(fragmentPrefix)) {
+            fragments << joined(parentOf(destination), entry->d_name);
+        }
+    }
+    ::closedir(directory);
+    for (const QByteArray &fragment : std::as_const(fragments)) {
+        removeIfPresent(fragment);
+    }
+}
+
 void DestinationCleanup::removeUnfinished()
 {
     for (const QByteArray &destination : std::as_const(m_destinations)) {
-        removeIfPresent(destination + ".part");
-        removeIfPresent(destination + ".ytdl");
-        removeIfPresent(temporaryFileOf(destination));
-        // The fragments of a segmented download, matched by name rather than by a pattern,
-        // which would read wildcard characters in the name.
-        const QByteArray fragmentPrefix = nameOf(destination) + ".part-Frag";
-        DIR *directory = ::opendir(parentOf(destination).constData());
-        if (!directory) {
-            continue;
-        }
-        QList<QByteArray> fragments;
-        while (const dirent *entry = ::readdir(directory)) {
-            if (QByteArrayView(entry->d_name).startsWith(fragmentPrefix)) {
-                fragments << joined(parentOf(destination), entry->d_name);
-            }
-        }
-        ::closedir(directory);
-        for (const QByteArray &fragment : std::as_const(fragments)) {
-            removeIfPresent(fragment);
-        }
+        removeUnfinishedBeside(destination, m_folder);
     }
     if (!m_conversion.isEmpty()) {
         removeIfPresent(temporaryFileOf(m_conversion));

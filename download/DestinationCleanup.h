@@ -15,6 +15,11 @@ struct stat;
 /// supprimé : <reason>"). Returns whether a file was removed.
 bool deleteFile(const QByteArray &path, const QByteArray &folder);
 
+/// Removes what a download cut short leaves beside `destination` (its partial file, its
+/// fragments, its resume record, the converter's temporary file), inside `folder` only, as
+/// deleteFile() does: for a paused download that is cancelled, when no process runs.
+void removeUnfinishedBeside(const QByteArray &destination, const QByteArray &folder);
+
 /// What a download may remove in the folder it writes to: the old file at each destination
 /// that the downloader announces, and after a cancel its own unfinished files. Never a file
 /// that this download wrote, whatever the file system's clock or time granularity: a file

@@ -298,7 +298,8 @@ QString composeDownloadCommand(const DownloadRequest &request)
     const QString folder = QString(folderWithSlash(request.folder)).replace(u'%', u"%%"_s);
     QString command = shellQuote(request.youtubeDLPath) + u" -o "_s
         + shellQuote(folder + outputTemplate(request.naming)) + u" --restrict-filenames -f "_s
-        + shellQuote(formats) + u" --no-continue --youtube-skip-dash-manifest"_s;
+        + shellQuote(formats) + (request.continuePartial ? u" --continue"_s : u" --no-continue"_s)
+        + u" --youtube-skip-dash-manifest"_s;
     // A file at a marked name, left by a run cut short, is kept and counted as downloaded.
     if (request.naming == FileNaming::Title) {
         command += u" --no-overwrites"_s;

@@ -57,8 +57,9 @@ public:
     /// While held, no job starts (the downloader is being replaced); those running go on.
     void setHeld(bool held);
 
-    /// Takes back the stored jobs, once, at start: those that were running or waiting come
-    /// back paused, or waiting when `resume` is set.
+    /// Takes back the stored jobs, once, at start, before any is added: those that were
+    /// running or waiting come back paused, or waiting when `resume` is set. Without an open
+    /// store, nothing comes back and storeProblem() says why, if the store knows.
     void restore(bool resume);
 
     /// Queues the job at the end and starts it when its turn comes; returns its id.
@@ -78,7 +79,8 @@ public:
     /// Running, waiting or paused: removes its unfinished files, "Annulé".
     void cancel(qint64 id);
     /// Failed or cancelled (or waiting for its automatic retry): waits for its turn again,
-    /// from the start.
+    /// its progress reset. A failed job carries on from what its runs left; a cancelled
+    /// one, whose files are gone, starts afresh.
     void retry(qint64 id);
     /// Takes an ended or paused job off the list (a paused one's partial files stay).
     void remove(qint64 id);
@@ -96,16 +98,20 @@ public:
     void cancelAllAndWait();
 
 signals:
+    /// A run starts: the job is Running and stored; emitted before the downloader starts.
     void jobStarted(qint64 id);
     /// The file being written or converted (any old file there is already removed).
     void destinationAnnounced(qint64 id, const QString &path);
     void progressChanged(qint64 id, const DownloadProgress &progress);
-    /// Each run of a job ends with one of the four below; a failure that is retried
-    /// automatically is not one of them.
+    /// Each run of a job ends with one of the four below, once the job has its new state
+    /// and before other jobs start in its place; a failure that is retried automatically is
+    /// not one of them. A waiting job that is paused or cancelled gets its signal too.
     void jobFinished(qint64 id, const QStringList &files, const QString &folder);
+    /// The message as the runner gives it ("Échec du téléchargement : ..."); the job's
+    /// reason is its explanation alone. A job that would start but whose preparation
+    /// refuses fails with the refusal.
     void jobFailed(qint64 id, const QString &message, const QString &detail);
     void jobCancelled(qint64 id);
-    /// A job that would start but whose preparation refuses fails with the refusal.
     void jobPaused(qint64 id);
     /// Whether anything runs or waits has changed (isActive()).
     void activeChanged(bool active);
@@ -115,9 +121,20 @@ signals:
 private:
     void startWaiting();
     void startJob(qint64 id);
+    void connectRunner(qint64 id, DownloadRunner *runner);
     void runEnded(qint64 id);
+    void runFailed(qint64 id, const QString &message, const QString &detail);
+    /// The job as it stands now; a copy to change and give to setState().
+    DownloadJob jobCopy(qint64 id) const;
     void setState(DownloadJob job);
     void store(const DownloadJob &job);
+    void storeOrder();
+    /// Removes what the job's runs left unfinished; no process of its own may run.
+    void removeUnfinished(DownloadJob &job);
+    void removeJobs(const QList<qint64> &ids);
+    void retryTimePassed();
+    void armRetryTimer();
+    void updateActive();
 
     JobStore *m_store = nullptr;
     QueueModel *m_model = nullptr;
@@ -127,6 +144,8 @@ private:
     std::chrono::milliseconds m_retryDelay = defaultRetryDelay;
     int m_maximumRunning = defaultMaximumRunning;
     bool m_held = false;
+    // Quitting: what ends does not let another job start.
+    bool m_stopping = false;
     bool m_wasActive = false;
     qint64 m_nextMemoryId = -1;
 };

@@ -63,11 +63,17 @@ DownloadRunner::~DownloadRunner()
     stopAndWait();
 }
 
+QString DownloadRunner::failurePrefix()
+{
+    return tr("Échec du téléchargement : ");
+}
+
 void DownloadRunner::start(const DownloadRequest &request)
 {
     if (isRunning()) {
         return;
     }
+    m_pausing = false;
     m_lastError.clear();
     m_produced.clear();
     m_file = m_files = 0;
@@ -85,6 +91,8 @@ void DownloadRunner::start(const DownloadRequest &request)
     const QString commandLine = composeDownloadCommand(named);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
     m_titleOnly = request.naming == FileNaming::Title;
+    // A run that carries on finds its partial files among the old ones; they stay, as only
+    // the file at a destination itself is ever replaced, never what lies beside it.
     m_cleanup.begin(QFile::encodeName(request.folder),
                     m_titleOnly ? DestinationCleanup::OldFiles::Kept
                                 : DestinationCleanup::OldFiles::Replaced);
@@ -98,12 +106,31 @@ bool DownloadRunner::isRunning() const
 
 void DownloadRunner::cancel()
 {
+    // A cancel asked while pausing wins: the files go.
+    m_pausing = false;
     m_process->cancel();
 }
 
 void DownloadRunner::stopAndWait()
 {
+    m_pausing = false;
     m_process->stopAndWait();
+}
+
+void DownloadRunner::pause()
+{
+    if (isRunning()) {
+        m_pausing = true;
+        m_process->cancel();
+    }
+}
+
+void DownloadRunner::pauseAndWait()
+{
+    if (isRunning()) {
+        m_pausing = true;
+        m_process->stopAndWait();
+    }
 }
 
 void DownloadRunner::announceDestination(const QByteArray &path)
@@ -126,6 +153,14 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
     m_monitor->finish();
     switch (end.kind) {
     case ShellProcess::EndKind::Cancelled:
+        // Every partial file stays, under the downloader's own names, for the next run to
+        // carry on from: what it finds whole it counts as downloaded.
+        if (m_pausing) {
+            m_finalFilesList.reset();
+            emit paused();
+            return;
+        }
+        [[fallthrough]];
     case ShellProcess::EndKind::TimedOut:
         for (const QByteArray &path : namedFiles()) {
             m_cleanup.finalFileNamed(path);
@@ -156,8 +191,8 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
         emit failed(tr("Échec du téléchargement : le téléchargeur n'a écrit aucun fichier"), {});
         return;
     }
-    const Failure failure = describeFailure(tr("Échec du téléchargement : "),
-                                            m_lastError.isEmpty() ? end.reason() : m_lastError);
+    const Failure failure
+        = describeFailure(failurePrefix(), m_lastError.isEmpty() ? end.reason() : m_lastError);
     emit failed(failure.message, failure.detail);
 }
 

@@ -27,6 +27,8 @@ class DownloadRunner final : public QObject
 
 public:
     explicit DownloadRunner(QObject *parent = nullptr);
+    /// What every failed() message starts with: "Échec du téléchargement : ".
+    static QString failurePrefix();
     /// Stops a download still running, as a cancel does, without telling anyone.
     ~DownloadRunner() override;
 
@@ -86,6 +88,8 @@ private:
     // Where the downloader names the final files; null when it could not be made.
     std::unique_ptr<QTemporaryFile> m_finalFilesList;
     bool m_titleOnly = false;
+    // Asked to pause rather than cancel: the end keeps the files.
+    bool m_pausing = false;
     bool m_keepsOriginals = false;
     int m_file = 0;
     int m_files = 0;

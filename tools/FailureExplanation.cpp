@@ -99,3 +99,32 @@ Failure describeFailure(const QString &prefix, const QString &downloaderLine)
     return {prefix + (explanation.isEmpty() ? downloaderLine : explanation),
             explanation.isEmpty() ? QString() : downloaderLine};
 }
+
+bool isPassingFailure(const QString &downloaderLine)
+{
+    const QString ownWords = downloadersOwnWords(downloaderLine);
+    // A status decides alone: "Unable to download webpage: HTTP Error 404" is no network
+    // fault. A server that times out or is overwhelmed may answer the next time.
+    static const QRegularExpression status(u"HTTP Error (\\d{3})"_s,
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = status.match(ownWords);
+    if (match.hasMatch()) {
+        const int code = match.captured(1).toInt();
+        return code == 403 || code == 408 || code == 429 || (code >= 500 && code <= 599);
+    }
+    // What no second try mends, even where the words of a network fault follow.
+    static const QRegularExpression lasting(
+        u"Sign in to confirm|confirm you.re not a bot|login required|use --cookies|"
+        "members-only|Video unavailable|Private video|video is private|has been removed|"
+        "no longer available|Requested format is not available|Unsupported URL|"
+        "No space left on device|Disk quota exceeded|Permission denied|Read-only file system"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression network(
+        u"Connection refused|Connection reset|Connection aborted|Remote end closed connection|"
+        "timed out|Temporary failure in name resolution|Name or service not known|"
+        "Network is unreachable|No route to host|IncompleteRead|Unable to download|"
+        "Got error|Did not get any data blocks|bytes, expected \\d+ bytes|"
+        "fragment \\d+ not found|EOF occurred in violation of protocol"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    return !ownWords.contains(lasting) && ownWords.contains(network);
+}

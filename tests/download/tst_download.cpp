@@ -2,8 +2,12 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <ranges>
 
+#include <QAbstractItemModelTester>
 #include <QDir>
+#include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -18,7 +22,10 @@
 #include "download/DownloadOutputMonitor.h"
 #include "download/JobStore.h"
 #include "download/QueueNotices.h"
+#include "download/DownloadQueue.h"
+#include "download/QueueModel.h"
 #include "download/TitleNaming.h"
+#include "tools/PlainText.h"
 
 #include <unistd.h>
 
@@ -122,6 +129,10 @@ private slots:
     void killedWriterLosesNoCommittedJob();
     void unusableDatabaseIsLeftAlone_data();
     void unusableDatabaseIsLeftAlone();
+    void queueRules_data();
+    void queueRules();
+    void queueModel();
+    void pauseKeepsEveryByte();
 };
 
 void tst_Download::commandLine_data()
@@ -216,6 +227,13 @@ void tst_Download::commandLine_data()
                                        << u"'/t/youtube-dl' -o '/v/"_s + plain
             + u" --print-to-file 'after_move:filepath' '/w 50%%/list' --ignore-config "
               "--no-playlist -- '-a'"_s;
+    DownloadRequest carryingOn = named;
+    carryingOn.finalFilesList.clear();
+    carryingOn.continuePartial = true;
+    QTest::newRow("carrying on from partial files") << carryingOn
+                                                    << u"'/t/youtube-dl' -o '/v/"_s
+            + QString(plain).replace(u"--no-continue"_s, u"--continue"_s)
+            + u" --ignore-config --no-playlist -- '-a'"_s;
     row("title alone: marked, nothing replaced", u"/v"_s, u"22"_s, false, on,
         u"/v/%(id)s#%(format_id)s#%(title)s.%(ext)s"_s + plain.sliced(plain.indexOf(u'\''))
             + u" --no-overwrites"_s,
@@ -747,6 +765,211 @@ void tst_Download::queueNotices()
     }
     QTRY_VERIFY(!queue.isPending());
     QCOMPARE(told, notices);
+}
+
+void tst_Download::queueRules_data()
+{
+    // "+name": a job of that address; "p0", "r0", "c0", "R0", "x0": pause, resume, cancel,
+    // retry, remove the first job; "C": clear the finished jobs; "m3": three at once; "0%":
+    // wait for the job's progress, "0=failed" for its state.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QString>("states"); // of the jobs left, in order
+    QTest::addColumn<QString>("runs"); // of each job
+    QTest::addColumn<QString>("files"); // in the folder
+    const auto row = [](const char *name, const QString &steps, const QString &states,
+                        const QString &runs, const QString &files) {
+        QStringList names = files.split(u' ', Qt::SkipEmptyParts) << u"other.mp4.part"_s;
+        names.sort();
+        QTest::newRow(name) << steps << states << runs << names.join(u' ');
+    };
+    row("paused, then resumed: carries on", u"+pause 0% p0 0=paused r0 0=finished"_s, u"finished"_s,
+        u"2"_s, u"pause.mp4"_s);
+    row("paused: its partial file stays", u"+pause 0% p0 0=paused"_s, u"paused"_s, u"1"_s,
+        u"pause.mp4.part"_s);
+    row("cancelled while running", u"+pause 0% c0 0=cancelled"_s, u"cancelled"_s, u"1"_s, {});
+    row("cancelled while paused", u"+pause 0% p0 0=paused c0"_s, u"cancelled"_s, u"1"_s, {});
+    row("removed once paused, not while running", u"+pause 0% x0 p0 0=paused x0"_s, {}, u"1"_s,
+        u"pause.mp4.part"_s);
+    row("clear finished", u"+ok +Video_unavailable 0=finished 1=failed C"_s, u"failed"_s, u"1 1"_s,
+        u"ok.mp4"_s);
+    row("two at once: the third waits for a place",
+        u"+pause1 +pause2 +pause3 0% 1% 2=waiting c0 2%"_s, u"cancelled running running"_s,
+        u"1 1 1"_s, u"pause2.mp4.part pause3.mp4.part"_s);
+    row("a higher limit starts more", u"+pause1 +pause2 +pause3 1% 2=waiting m3 2%"_s,
+        u"running running running"_s, u"1 1 1"_s,
+        u"pause1.mp4.part pause2.mp4.part pause3.mp4.part"_s);
+    row("a paused job waits for no place", u"+pause1 +pause2 +pause3 p2 0% c0 0=cancelled"_s,
+        u"cancelled running paused"_s, u"1 1 0"_s, u"pause2.mp4.part"_s);
+    row("a passing cause: tried again once", u"+HTTP_Error_503:_Service_Unavailable 0=failed"_s,
+        u"failed"_s, u"2"_s, {});
+    row("a lasting cause: not tried again", u"+Video_unavailable 0=failed"_s, u"failed"_s, u"1"_s,
+        {});
+    row("retried by hand", u"+Video_unavailable 0=failed R0 0=failed"_s, u"failed"_s, u"2"_s, {});
+    row("cancelled, retried: from the start", u"+pause 0% c0 0=cancelled R0 0%"_s, u"running"_s,
+        u"2"_s, u"pause.mp4.part"_s);
+    row("refused by its preparation", u"+refused 0=failed"_s, u"failed"_s, u"0"_s, {});
+}
+
+void tst_Download::queueRules()
+{
+    QFETCH(QString, steps);
+    QFETCH(QString, states);
+    QFETCH(QString, runs);
+    QFETCH(QString, files);
+    QTemporaryDir root;
+    const QString tools = root.filePath(u"tools"_s);
+    const QString folder = root.filePath(u"videos"_s);
+    QVERIFY(QDir().mkpath(tools) && QDir().mkpath(folder));
+    QVERIFY(QFile::link(TestSupport::standInDownloader(), tools + u"/youtube-dl"_s));
+    QVERIFY(
+        QFile::link(QFileInfo(TestSupport::standInDownloader()).path() + u"/queue-behaviour.sh"_s,
+                    tools + u"/behaviour"_s));
+    // Another download's partial file, which no cancel may take.
+    QVERIFY(TestSupport::writeFile(folder + u"/other.mp4.part"_s, "other"));
+    DownloadQueue queue(nullptr);
+    QAbstractItemModelTester tester(queue.model());
+    queue.setRetryDelay(std::chrono::milliseconds(50));
+    queue.setPreparation([&tools](DownloadRequest &request) {
+        request.youtubeDLPath = tools + u"/youtube-dl"_s;
+        return request.address == u"refused"_s ? u"Outil introuvable : youtube-dl"_s : QString();
+    });
+    QList<qint64> ids;
+    QHash<qint64, int> started;
+    connect(&queue, &DownloadQueue::jobStarted, this, [&started](qint64 id) { ++started[id]; });
+    const auto job = [&](const QString &step) {
+        const DownloadJob *found = queue.job(ids.value(step.first(1).toInt()));
+        return found ? *found : DownloadJob {};
+    };
+    for (const QString &step : steps.split(u' ')) {
+        const qint64 id = ids.value(step.mid(1).toInt());
+        if (step.startsWith(u'+')) {
+            DownloadJob added;
+            added.request.folder = folder;
+            added.request.address = step.sliced(1);
+            ids << queue.add(added);
+        } else if (step.endsWith(u'%')) {
+            QTRY_VERIFY_WITH_TIMEOUT(job(step).progress.percent > 0, 10000);
+        } else if (step.contains(u'=')) {
+            QTRY_COMPARE_WITH_TIMEOUT(jobStateId(job(step).state), step.sliced(2), 10000);
+        } else if (step == u"C"_s) {
+            queue.clearFinished();
+        } else if (step.startsWith(u'm')) {
+            queue.setMaximumRunning(step.sliced(1).toInt());
+        } else {
+            const auto action
+                = QHash<QChar, void (DownloadQueue::*)(qint64)> {{u'p', &DownloadQueue::pause},
+                                                                 {u'r', &DownloadQueue::resume},
+                                                                 {u'c', &DownloadQueue::cancel},
+                                                                 {u'R', &DownloadQueue::retry},
+                                                                 {u'x', &DownloadQueue::remove}}
+                      .value(step.at(0));
+            (queue.*action)(id);
+        }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(QDir(folder).entryList(QDir::Files, QDir::Name).join(u' '), files,
+                              20000);
+    QStringList left;
+    for (const DownloadJob &remaining : queue.model()->jobs()) {
+        left << jobStateId(remaining.state);
+    }
+    QCOMPARE(left.join(u' '), states);
+    QStringList counted;
+    for (qint64 id : std::as_const(ids)) {
+        counted << QString::number(started.value(id));
+    }
+    QCOMPARE(counted.join(u' '), runs);
+}
+
+void tst_Download::queueModel()
+{
+    DownloadQueue queue(nullptr);
+    queue.setHeld(true);
+    QueueModel &model = *queue.model();
+    QAbstractItemModelTester tester(&model);
+    const auto text = [&model](int row, int column, int role = Qt::DisplayRole) {
+        return model.index(row, column).data(role).toString();
+    };
+    QList<qint64> ids;
+    for (JobState state :
+         {JobState::Failed, JobState::Waiting, JobState::Running, JobState::Paused}) {
+        DownloadJob job;
+        job.request.address = u"https://a/<b>"_s;
+        job.progress = {42.7, "1.23MiB/s", "00:05"};
+        ids << queue.add(job);
+        job.id = ids.last();
+        job.state = state;
+        job.reason = u"la vidéo est indisponible"_s;
+        job.detail = u"Video unavailable <i>"_s;
+        job.retryAt = QDateTime::currentDateTime().addSecs(600);
+        model.update(job);
+    }
+    QCOMPARE(text(0, QueueModel::TitleColumn), u"https://a/<b>"_s);
+    QCOMPARE(text(0, QueueModel::TitleColumn, Qt::ToolTipRole), plainToolTip(u"https://a/<b>"_s));
+    QCOMPARE(text(0, QueueModel::StateColumn), u"Échec : la vidéo est indisponible"_s);
+    QCOMPARE(text(0, QueueModel::StateColumn, Qt::ToolTipRole),
+             plainToolTip(u"Video unavailable <i>"_s));
+    const QRegularExpressionMatch retry = QRegularExpression(u"^Nouvel essai dans (\\d+) s$"_s)
+                                              .match(text(1, QueueModel::StateColumn));
+    QVERIFY(retry.hasMatch() && retry.captured(1).toInt() > 0 && retry.captured(1).toInt() <= 600);
+    QCOMPARE(text(2, QueueModel::ProgressColumn), u"42 %"_s);
+    QCOMPARE(model.index(2, 0).data(QueueModel::PercentRole).toDouble(), 42.7);
+    QCOMPARE(text(2, QueueModel::SpeedColumn) + text(2, QueueModel::TimeLeftColumn),
+             u"1.23MiB/s00:05"_s);
+    QCOMPARE(text(3, QueueModel::StateColumn), u"En pause"_s);
+    QCOMPARE(text(3, QueueModel::SpeedColumn) + text(3, QueueModel::TimeLeftColumn), QString());
+    // Rows dragged by their ids land where they are dropped, in the queue's order.
+    for (const auto &[rows, at, order] : QList<std::tuple<QList<int>, int, QList<int>>> {
+             {{3, 0, 3}, 1, {0, 3, 1, 2}}, {{2}, 0, {1, 0, 3, 2}}, {{0}, -1, {0, 3, 2, 1}}}) {
+        QModelIndexList dragged;
+        for (int row : rows) {
+            dragged << model.index(row, 1);
+        }
+        const std::unique_ptr<QMimeData> data(model.mimeData(dragged));
+        QVERIFY(model.dropMimeData(data.get(), Qt::MoveAction, at, 0, {}));
+        QList<int> now;
+        for (qint64 id : model.jobs() | std::views::transform(&DownloadJob::id)) {
+            now << ids.indexOf(id);
+        }
+        QCOMPARE(now, order);
+    }
+}
+
+void tst_Download::pauseKeepsEveryByte()
+{
+    // A file served directly, which the real downloader fetches as it is, slowly enough to be
+    // paused midway.
+    const ServedFolder served(u"make-picture.sh"_s);
+    QVERIFY(served.isValid());
+    QByteArray content(256 * 1024, '\0');
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<char>(i * 7 + i / 4093);
+    }
+    const QString source = served.folder() + u"/clip.mp4"_s;
+    QVERIFY(TestSupport::writeFile(source, content));
+    QTemporaryDir folder;
+    DownloadQueue queue(nullptr);
+    queue.setPreparation([](DownloadRequest &request) {
+        request.youtubeDLPath = TestSupport::toolFolder() + u"/youtube-dl"_s;
+        return QString();
+    });
+    DownloadJob job;
+    job.request.folder = folder.path();
+    job.request.address = served.url(u"clip.mp4"_s, u"throttle-128"_s).toString();
+    const qint64 id = queue.add(job);
+    const auto partial
+        = [&] { return QFileInfo(queue.job(id)->destinations.value(0) + u".part"_s); };
+    QTRY_VERIFY_WITH_TIMEOUT(!queue.job(id)->destinations.isEmpty() && partial().size() > 0, 30000);
+    queue.pause(id);
+    QTRY_COMPARE_WITH_TIMEOUT(queue.job(id)->state, JobState::Paused, 10000);
+    const qint64 kept = partial().size();
+    QVERIFY2(kept > 0 && kept < content.size(), qPrintable(QString::number(kept)));
+    // The bytes kept change on the server: fetched again, they would change the file.
+    QVERIFY(TestSupport::writeFile(source, QByteArray(kept, 'x') + content.sliced(kept)));
+    queue.resume(id);
+    QTRY_COMPARE_WITH_TIMEOUT(queue.job(id)->state, JobState::Finished, 60000);
+    QCOMPARE(queue.job(id)->files.size(), 1);
+    QVERIFY(!partial().exists());
+    QVERIFY(TestSupport::readFile(queue.job(id)->files.first()) == content);
 }
 
 QTEST_GUILESS_MAIN(tst_Download)

@@ -75,6 +75,8 @@ class tst_Tools final : public QObject
 private slots:
     void quotingAndTextRules();
     void oneInstanceTakesTheAddress();
+    void passingFailures_data();
+    void passingFailures();
     void onlyRuntimesThatAnswerCount();
     void endReport_data();
     void endReport();
@@ -179,6 +181,51 @@ void tst_Tools::quotingAndTextRules()
         tools.askDownloaderVersion();
         QTRY_COMPARE(tools.downloaderVersion(), QString::fromLatin1(version));
     }
+}
+
+void tst_Tools::passingFailures_data()
+{
+    QTest::addColumn<QString>("line"); // the downloader's error line, or the exit status
+    QTest::addColumn<bool>("passing");
+    const auto row = [](const char *name, const QString &line, bool passing) {
+        QTest::newRow(name) << line << passing;
+    };
+    // As the downloader of March 2023 writes them, on the statuses of the test server.
+    const QString report = u" (caused by <HTTPError %1>); please report this issue on"_s;
+    row("connection refused",
+        u"[generic] None: Unable to download webpage: <urlopen error [Errno 111] Connection "
+        "refused> (caused by URLError(ConnectionRefusedError(111, 'Connection refused')))"_s,
+        true);
+    row("timed out", u"Unable to download video data: The read operation timed out"_s, true);
+    row("no name resolution", u"<urlopen error [Errno -3] Temporary failure in name resolution>"_s,
+        true);
+    row("fragment lost", u"fragment 1 not found, unable to continue"_s, true);
+    row("HTTP 403", u"unable to download video data: HTTP Error 403: Forbidden"_s, true);
+    row("HTTP 503",
+        u"[generic] None: Unable to download webpage: HTTP Error 503: Service Unavailable"_s
+            + report.arg(u"503: 'Service Unavailable'"_s),
+        true);
+    row("HTTP 404",
+        u"[generic] None: Unable to download webpage: HTTP Error 404: Not Found"_s
+            + report.arg(u"404: 'Not Found'"_s),
+        false);
+    // The server's reason phrase is not the downloader's word.
+    row("HTTP 404, the server says timed out", u"HTTP Error 404: Connection timed out"_s, false);
+    row("HTTP 500, the server says no space", u"HTTP Error 500: No space left on device"_s, true);
+    row("unavailable", u"[youtube] x: Video unavailable"_s, false);
+    row("not a bot", u"[youtube] x: Sign in to confirm you’re not a bot"_s, false);
+    row("format gone", u"[info] x: Requested format is not available"_s, false);
+    row("disk full while fetching",
+        u"unable to download video data: [Errno 28] No space left on device"_s, false);
+    row("unknown line", u"Postprocessing: Conversion failed!"_s, false);
+    row("exit status only", u"code de sortie 1"_s, false);
+}
+
+void tst_Tools::passingFailures()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, passing);
+    QCOMPARE(isPassingFailure(line), passing);
 }
 
 void tst_Tools::onlyRuntimesThatAnswerCount()
