@@ -18,6 +18,7 @@
 #include "app/VideoCard.h"
 #include "app/WindowPlacement.h"
 #include "download/DownloadQueue.h"
+#include "download/QueueModel.h"
 #include "settings/preferenceViewController.h"
 #include "tools/Logging.h"
 #include "ui_ViewController.h"

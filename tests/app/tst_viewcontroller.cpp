@@ -499,7 +499,7 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
     QHeaderView *header = w.child<QTableView>(u"tableView"_s)->horizontalHeader();
     QVERIFY(header->length() <= header->viewport()->width());
     // The window's size comes back at the next start; the column widths only once dragged.
-    w.window->resize(700, 450);
+    w.window->resize(760, 600);
     w.window->close();
     QVERIFY(!w.store->contains(u"ColumnWidths"_s));
     w.window->show();
@@ -510,7 +510,7 @@ void tst_ViewController::readoutsKeysAndRememberedLayout()
     QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, {edge + 20, 5});
     w.window->close();
     const ViewController again(*w.store, w.toolSet);
-    QCOMPARE(again.size(), QSize(700, 450));
+    QCOMPARE(again.size(), QSize(760, 600));
     QCOMPARE(
         again.findChild<QTableView *>(u"tableView"_s)->columnWidth(FormatTableModel::SizeColumn),
         width + 20);
