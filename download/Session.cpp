@@ -255,7 +255,8 @@ void Session::queryFormats(const QString &address)
 
 void Session::download(DownloadMode mode, const QString &address, const FolderChooser &chooseFolder)
 {
-    if (!canList()) {
+    // A missing tool is said below.
+    if (m_listing || m_installing) {
         return;
     }
     // The settings are read on every download, plain ones included, before the folder.
