@@ -1146,7 +1146,7 @@ void tst_ViewController::killedQuorvelComesBackPaused()
 {
     const ServedFolder served(u"make-picture.sh"_s);
     QVERIFY(served.isValid());
-    const QByteArray content = serveRandomFile(served, u"clip.mp4"_s, 384);
+    const QByteArray content = serveRandomFile(served, u"clip.mp4"_s, 512);
     // Quorvel's places in a home of the test's own: its queue of one waiting job, slow enough
     // to be killed midway, and its settings, which resume the queue at the start.
     QTemporaryDir home;
@@ -1175,7 +1175,7 @@ void tst_ViewController::killedQuorvelComesBackPaused()
     ::kill(static_cast<pid_t>(quorvel.processId()), SIGKILL);
     QVERIFY(quorvel.waitForFinished());
     // The downloader ended with Quorvel, and the queue's file is whole.
-    QTRY_VERIFY_WITH_TIMEOUT(!anyProcessRuns(job.request.address), 5'000);
+    QTRY_VERIFY_WITH_TIMEOUT(!anyProcessRuns(job.request.address), 3'000);
     {
         const auto removeConnection
             = qScopeGuard([] { QSqlDatabase::removeDatabase(u"integrity"_s); });
