@@ -1149,8 +1149,7 @@ void tst_ViewController::killedQuorvelComesBackPaused()
     QVERIFY(served.isValid());
     const QByteArray content = serveRandomFile(served, u"clip.mp4"_s, 256);
     // Quorvel's places in a home of the test's own: its queue of one waiting job, whose
-    // transfer hangs, silent, halfway, and its settings, which resume the
-    // queue at the start.
+    // transfer hangs, silent, halfway, and its settings, which resume the queue at the start.
     QTemporaryDir home;
     const QString database = home.filePath(u"data/Quorvel/Quorvel/queue.sqlite"_s);
     DownloadJob job;
