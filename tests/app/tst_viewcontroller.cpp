@@ -1,5 +1,6 @@
 // SPDX-FileCopyrightText: 2026 Quorvel developers
 // SPDX-License-Identifier: MIT
+#include <algorithm>
 #include <array>
 #include <csignal>
 
@@ -22,10 +23,13 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTest>
@@ -43,6 +47,8 @@
 #include "app/QueuePanel.h"
 #include "app/WindowPlacement.h"
 #include "catalogue/FormatTableModel.h"
+#include "download/DownloadQueue.h"
+#include "download/JobStore.h"
 #include "download/QueueModel.h"
 #include "settings/Settings.h"
 #include "settings/preferenceViewController.h"
@@ -52,14 +58,15 @@
 using namespace Qt::StringLiterals;
 namespace {
 // The main window with a settings store and a tool folder of its own (the real converter, the
-// real or the stand-in downloader); the folder chooser answers `chosenFolder`, and a quit is
-// confirmed unless told.
+// real or the stand-in downloader), its queue in memory unless given a store; the folder
+// chooser answers `chosenFolder`, and a quit is confirmed unless told.
 class WindowHarness final
 {
 public:
     enum class Downloader { Real, StandIn, None };
 
-    explicit WindowHarness(Downloader downloader = Downloader::Real, bool converter = true)
+    explicit WindowHarness(Downloader downloader = Downloader::Real, bool converter = true,
+                           JobStore *jobs = nullptr)
         : chosenFolder(target.path())
         , store(TestSupport::makeSettings(tools))
     {
@@ -76,7 +83,7 @@ public:
         formatList().clear();
         toolSet.setVersionCache(store.get());
         toolSet.lookUp(tools.path(), managed.path());
-        window = std::make_unique<ViewController>(*store, toolSet);
+        window = std::make_unique<ViewController>(*store, toolSet, jobs);
         window->setFolderChooser([this](QWidget *, const QString &start) {
             chooserStart = start;
             return chosenFolder;
@@ -204,6 +211,42 @@ QStringList enabledButtons(const QueuePanel &panel)
     return texts;
 }
 
+// Random bytes, `kibibytes` long, served as `name`: a direct file that the downloader
+// fetches as it is (its first byte never one that could start a page). Empty when not written.
+QByteArray serveRandomFile(const ServedFolder &served, const QString &name, int kibibytes)
+{
+    QByteArray content(kibibytes * 1024, Qt::Uninitialized);
+    QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(content.data()),
+                                          content.size() / 4);
+    content[0] = 'x';
+    return TestSupport::writeFile(served.folder() + u'/' + name, content) ? content : QByteArray();
+}
+
+// The state shown in the queue's row, and the job that the row shows.
+QString queueState(const WindowHarness &w, int row)
+{
+    return w.child<QTableView>(u"queueView"_s)
+        ->model()
+        ->index(row, QueueModel::StateColumn)
+        .data()
+        .toString();
+}
+const DownloadJob *queuedJob(const WindowHarness &w, int row)
+{
+    const QAbstractItemModel *model = w.child<QTableView>(u"queueView"_s)->model();
+    return w.window->findChild<Session *>()->queue()->job(
+        model->index(row, 0).data(QueueModel::JobIdRole).toLongLong());
+}
+
+// Whether a process of the system runs with `text` in its command line.
+bool anyProcessRuns(const QString &text)
+{
+    const QStringList entries = QDir(u"/proc"_s).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    return std::any_of(entries.cbegin(), entries.cend(), [&text](const QString &pid) {
+        return TestSupport::readFile(u"/proc/%1/cmdline"_s.arg(pid)).contains(text.toUtf8());
+    });
+}
+
 // The local DASH presentation (codes 137 and 140), made and served at its first use.
 const ServedFolder &media()
 {
@@ -232,6 +275,8 @@ private slots:
     void queueButtons_data();
     void queueButtons();
     void queueActionsAndPictures();
+    void queueThroughTheWindow();
+    void killedQuorvelComesBackPaused();
     // With the real downloader and converter.
     void plainAndAudioDownloads();
     void userConfigurationChangesNothing_data();
@@ -1039,6 +1084,122 @@ void tst_ViewController::queueActionsAndPictures()
     QVERIFY(QueuePanel::thumbnail(dir.filePath(u"absent.png"_s)).isNull());
     panel.resize(800, 300);
     QVERIFY(!panel.grab().isNull());
+}
+
+void tst_ViewController::queueThroughTheWindow()
+{
+    const ServedFolder served(u"make-picture.sh"_s);
+    QVERIFY(served.isValid());
+    const QList<QByteArray> contents {serveRandomFile(served, u"first.mp4"_s, 320),
+                                      serveRandomFile(served, u"second.mp4"_s, 320)};
+    WindowHarness w;
+    // One download at a time, as the Preferences say.
+    w.window->openPreferences();
+    auto *preferences = w.window->findChild<preferenceViewController *>();
+    preferences->findChild<QSpinBox *>(u"simultaneousSpinBox"_s)->setValue(1);
+    preferences->okButton();
+    DownloadQueue *queue = w.window->findChild<Session *>()->queue();
+    QSignalSpy started(queue, &DownloadQueue::jobStarted);
+    const auto download = [&w, &served](const QString &name, const QString &mode) {
+        w.window->setAddress(served.url(name, mode).toString());
+        w.click(u"downloadButton"_s);
+    };
+    download(u"first.mp4"_s, u"throttle-128"_s);
+    QTRY_COMPARE(queueState(w, 0), u"En cours"_s);
+    // The window stays free for the next video, which waits for the one place.
+    QVERIFY(w.child<QPushButton>(u"downloadButton"_s)->isEnabled());
+    download(u"second.mp4"_s, u"throttle-128"_s);
+    QCOMPARE(queueState(w, 1), u"En attente"_s);
+    // Paused midway, the first keeps its partial file and gives its place to the second.
+    const auto partial
+        = [&w] { return QFileInfo(queuedJob(w, 0)->destinations.value(0) + u".part"_s); };
+    QTRY_VERIFY_WITH_TIMEOUT(partial().size() > 0, 30'000);
+    w.child<QTableView>(u"queueView"_s)->selectRow(0);
+    w.click(u"queuePauseButton"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(queueState(w, 0), u"En pause"_s, 10'000);
+    QVERIFY(partial().size() > 0 && partial().size() < contents.at(0).size());
+    QTRY_COMPARE(queueState(w, 1), u"En cours"_s);
+    w.click(u"queueResumeButton"_s);
+    QCOMPARE(queueState(w, 0), u"En attente"_s);
+    // A passing failure is tried again once, a lasting one is not.
+    download(u"third.mp4"_s, u"status-503"_s);
+    download(u"fourth.mp4"_s, u"status-404"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!queue->isActive(), 120'000);
+    QStringList runs;
+    for (int row = 0; row < 4; ++row) {
+        runs << QString::number(std::count_if(
+            started.cbegin(), started.cend(), [&w, row](const QList<QVariant> &arguments) {
+                return arguments.at(0).toLongLong() == queuedJob(w, row)->id;
+            }));
+    }
+    QCOMPARE(runs.join(u' '), u"2 1 2 1"_s);
+    for (int row = 0; row < 4; ++row) {
+        QVERIFY2(queueState(w, row).startsWith(row < 2 ? u"Terminé"_s : u"Échec : "_s),
+                 qPrintable(queueState(w, row)));
+    }
+    // Each file the same as if nothing had stopped it.
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(TestSupport::readFile(queuedJob(w, row)->files.value(0)) == contents.at(row));
+    }
+}
+
+void tst_ViewController::killedQuorvelComesBackPaused()
+{
+    const ServedFolder served(u"make-picture.sh"_s);
+    QVERIFY(served.isValid());
+    const QByteArray content = serveRandomFile(served, u"clip.mp4"_s, 256);
+    // Quorvel's places in a home of the test's own: its queue of one waiting job, whose
+    // transfer hangs, silent, halfway, and its settings, which resume the queue at the start.
+    QTemporaryDir home;
+    const QString database = home.filePath(u"data/Quorvel/Quorvel/queue.sqlite"_s);
+    DownloadJob job;
+    job.request.folder = home.filePath(u"videos"_s);
+    job.request.address = served.url(u"clip.mp4"_s, u"hang"_s).toString();
+    QVERIFY(QDir().mkpath(job.request.folder) && JobStore(database).insert(job));
+    QVERIFY(QDir().mkpath(home.filePath(u"config/Quorvel"_s)));
+    QVERIFY(TestSupport::writeFile(home.filePath(u"config/Quorvel/Quorvel.conf"_s),
+                                   "[General]\nResumeAtStart=true\n"));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    environment.insert(u"HOME"_s, home.path());
+    environment.insert(u"XDG_RUNTIME_DIR"_s, home.path());
+    for (const QString &kind : {u"data"_s, u"config"_s, u"cache"_s}) {
+        environment.insert(u"XDG_%1_HOME"_s.arg(kind.toUpper()), home.filePath(kind));
+    }
+    QProcess quorvel;
+    quorvel.setProcessEnvironment(environment);
+    quorvel.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    quorvel.start(QStringLiteral(QUORVEL_EXECUTABLE), QStringList());
+    QVERIFY(quorvel.waitForStarted());
+    const auto partial = [&job] {
+        return QFileInfo(
+            QDir(job.request.folder).filePath(filesIn(job.request.folder, u"*.part"_s).value(0)));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(partial().isFile() && partial().size() > 0, 60'000);
+    QVERIFY(anyProcessRuns(job.request.address));
+    ::kill(static_cast<pid_t>(quorvel.processId()), SIGKILL);
+    QVERIFY(quorvel.waitForFinished());
+    // The downloader ended with Quorvel (with nothing to write, no closed pipe ends it), and
+    // the queue's file is whole.
+    QTRY_VERIFY_WITH_TIMEOUT(!anyProcessRuns(job.request.address), 3'000);
+    {
+        const auto removeConnection
+            = qScopeGuard([] { QSqlDatabase::removeDatabase(u"integrity"_s); });
+        QSqlDatabase checked = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"integrity"_s);
+        checked.setDatabaseName(database);
+        QVERIFY(checked.open());
+        QSqlQuery check(u"PRAGMA integrity_check"_s, checked);
+        QVERIFY(check.next());
+        QCOMPARE(check.value(0).toString(), u"ok"_s);
+    }
+    // At the next start the job comes back paused, and carries on from its partial file.
+    JobStore jobs(database);
+    WindowHarness w(Downloader::Real, true, &jobs);
+    QCOMPARE(queueState(w, 0), u"En pause"_s);
+    w.child<QTableView>(u"queueView"_s)->selectRow(0);
+    w.click(u"queueResumeButton"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(queueState(w, 0), u"Terminé"_s, 60'000);
+    QVERIFY(TestSupport::readFile(queuedJob(w, 0)->files.value(0)) == content);
 }
 
 QTEST_MAIN(tst_ViewController)

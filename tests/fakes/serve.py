@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """serve.py FOLDER: serves the folder over HTTP on 127.0.0.1 and prints its port first. A
 request for /<mode>/<path> serves <path>; the mode says how: ok, stall (a little, then
-nothing), truncate (half, then the connection closes), drip (a byte every 2 s),
-throttle-<n> (n KiB a second, in small pieces), status-<code> (that HTTP status, no file),
-huge-<name> (the file <name> announced as 1 GiB) or endless-<name> (<name> without a length);
-the last two send 600 MiB of zeros in place of the file; any other mode is ok. A request
-with "Range: bytes=N-" (or N-M) gets that part of the file with 206 and Content-Range, as a
-downloader that carries on from a partial file asks, except in the last two modes."""
+nothing), hang (half, then nothing, unless a Range asks for a part: a transfer that only a
+downloader carrying on from its partial file ends), truncate (half, then the connection
+closes), drip (a byte every 2 s), throttle-<n> (n KiB a second, in small pieces),
+status-<code> (that HTTP status, no file), huge-<name> (the file <name> announced as 1 GiB)
+or endless-<name> (<name> without a length); the last two send 600 MiB of zeros in place of
+the file; any other mode is ok. A request with "Range: bytes=N-" (or N-M) gets that part of
+the file with 206 and Content-Range, as a downloader that carries on from a partial file
+asks, except in the last two modes."""
 import http.server
 import os
 import re
@@ -49,6 +51,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not synthetic or kind != 'endless':
             self.send_header('Content-Length', str(1 << 30 if synthetic else len(data)))
         self.end_headers()
+        if mode == 'hang' and not wanted:
+            self.wfile.write(data[:len(data) // 2])
+            self.wfile.flush()
+            time.sleep(60)
+            return
         if mode == 'stall':
             self.wfile.write(data[:1024])
             time.sleep(60)
