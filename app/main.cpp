@@ -60,6 +60,7 @@ int main(int argc, char *argv[])
     // those carry its mark, the queue's database, and end now. This one's carry it too.
     const QByteArray owner = QFile::encodeName(JobStore::defaultPath());
     endLeftoverProcesses(owner);
+    ShellProcess::removeLeftoverWorkingFolders();
     ShellProcess::setOwnerMarker(owner);
 
     QSettings settings;

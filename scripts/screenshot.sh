@@ -3,7 +3,7 @@
 # SPDX-License-Identifier: MIT
 #
 # scripts/screenshot.sh: makes docs/screenshot.png, the README's picture of the main window
-# with a listing: Quorvel (Release build) under Xvfb, listing the tests' local DASH
+# with a listing and a download in its queue: Quorvel (Release build) under Xvfb, listing the tests' local DASH
 # presentation served from 127.0.0.1, with settings and files of its own. Run it again when
 # the window changes.
 set -euo pipefail
@@ -37,12 +37,21 @@ display=:$((90 + RANDOM % 9))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp &
 pids+=($!)
 sleep 1
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" DISPLAY="$display" \
+HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_DATA_HOME="$work/home/.local/share" \
+    XDG_CACHE_HOME="$work/home/.cache" DISPLAY="$display" \
     build-release/bin/quorvel "$address" &
 pids+=($!)
 window="$(DISPLAY="$display" xdotool search --sync --name '^Quorvel$' | head -n 1)"
 DISPLAY="$display" xdotool windowfocus --sync "$window" key Return
 # The listing of the local presentation takes a few seconds.
+sleep 8
+# One download through the queue: "Télécharger" (Alt+T), then the folder typed into the
+# folder chooser.
+mkdir -p "$work/videos"
+DISPLAY="$display" xdotool key alt+t
+sleep 2
+DISPLAY="$display" xdotool type --delay 20 "$work/videos"
+DISPLAY="$display" xdotool key Return
 sleep 8
 eval "$(DISPLAY="$display" xdotool getwindowgeometry --shell "$window")"
 ffmpeg -hide_banner -loglevel error -y -f x11grab -video_size "${WIDTH}x${HEIGHT}" \

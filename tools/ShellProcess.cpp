@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSocketNotifier>
@@ -58,8 +59,25 @@ QString ShellProcess::End::reason() const
 QString ShellProcess::workingFolder()
 {
     // Made once, and removed at exit.
-    static const QTemporaryDir folder(QDir::tempPath() + u"/quorvel-XXXXXX"_s);
+    static const QTemporaryDir folder(
+        QDir::tempPath() + u"/quorvel-%1-XXXXXX"_s.arg(QCoreApplication::applicationPid()));
     return folder.isValid() ? folder.path() : QDir::rootPath();
+}
+
+void ShellProcess::removeLeftoverWorkingFolders()
+{
+    const QDir temporary(QDir::tempPath());
+    const QFileInfoList folders = temporary.entryInfoList(
+        {u"quorvel-*-*"_s}, QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot | QDir::Hidden);
+    for (const QFileInfo &folder : folders) {
+        bool number = false;
+        const qint64 pid = folder.fileName().section(u'-', 1, 1).toLongLong(&number);
+        // Only this user's, and only once its Quorvel is gone.
+        if (number && pid > 0 && folder.ownerId() == ::getuid()
+            && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH) {
+            QDir(folder.filePath()).removeRecursively();
+        }
+    }
 }
 
 QByteArray ShellProcess::s_ownerValue;

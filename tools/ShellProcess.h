@@ -51,6 +51,9 @@ public:
     /// The empty folder of Quorvel's own (mode 0700) where the tools run; files that a tool
     /// writes for Quorvel go there too. The root folder when it could not be made.
     static QString workingFolder();
+    /// Removes the working folders that a Quorvel no longer running left behind (killed, or
+    /// crashed): each is named after its process id.
+    static void removeLeftoverWorkingFolders();
     /// Stops a run still going and waits for it, without emitting anything.
     ~ShellProcess() override;
 

@@ -378,10 +378,14 @@ void tst_Tools::nothingOutlivesAKilledQuorvel()
     QVERIFY(QTest::qWaitFor([&] { return quorvel.canReadLine(); }, 30'000));
     const qint64 pid = quorvel.readLine().trimmed().toLongLong();
     QVERIFY(pid > 0);
+    const QString workingFolders = u"quorvel-%1-*"_s.arg(quorvel.processId());
     if (killed) {
         quorvel.kill();
         QVERIFY(quorvel.waitForFinished());
     }
+    // Its working folder goes at the next start, once it is dead.
+    ShellProcess::removeLeftoverWorkingFolders();
+    QCOMPARE(QDir::temp().entryList({workingFolders}, QDir::Dirs).isEmpty(), killed);
     if (swept) {
         QCOMPARE(endLeftoverProcesses(marker) > 0, ends);
     }
