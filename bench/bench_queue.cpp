@@ -352,6 +352,8 @@ int measureDownloads(const QString &work, const QString &database, const QString
         window.setAddress(address);
         button->click();
     }
+    // The new jobs come last: the table shows them, as a user who follows them would.
+    window.findChild<QTableView *>(u"queueView"_s)->scrollToBottom();
     auto *model = window.findChild<QueueModel *>();
     const auto running = [model] {
         int count = 0;
@@ -384,7 +386,7 @@ int measureDownloads(const QString &work, const QString &database, const QString
     QObject::connect(&sampler, &QTimer::timeout, &sampler, [&] {
         samples.push_back({static_cast<double>(clock.nsecsElapsed()) / 1e9,
                            cpuMilliseconds(RUSAGE_SELF), awakenings, running()});
-        if ((model->rowCount() == addresses.size() && ended()) || clock.elapsed() > 600'000) {
+        if (ended() || clock.elapsed() > 600'000) {
             loop.quit();
         }
     });
@@ -798,12 +800,17 @@ int drive(int argc, char *argv[])
             addresses << served.url(name, u"throttle-"_s + parser.value(rateOption)).toString();
         }
         say(u"\nThree downloads of %1 MiB at once, each served at %2 KiB/s, the window shown "
-            u"(%3 rounds); Quorvel's own CPU (RUSAGE_SELF) over the part where all three run:"_s
+            u"with the 1,000 jobs before them, scrolled to the new ones (%3 rounds); Quorvel's "
+            u"own CPU (RUSAGE_SELF) over the part where all three run:"_s
                 .arg(parser.value(sizeOption), parser.value(rateOption),
                      QString::number(downloads)));
         std::vector<Figures> runs;
         for (int index = 0; index < downloads; ++index) {
+            // Behind the 1,000 ended jobs, a new copy each round.
             const QString database = work.filePath(u"downloads-%1.sqlite"_s.arg(index));
+            if (!makeQueue(database, pictures, work.filePath(u"videos"_s))) {
+                return EXIT_FAILURE;
+            }
             const auto figures = startChild(
                 work.path(), QStringList {u"downloads"_s, work.path(), database} + addresses,
                 {{"QUORVEL_BENCH_PAYLOAD_SIZE", std::to_string(size)}});
