@@ -355,15 +355,26 @@ int measureDownloads(const QString &work, const QString &database, const QString
     // The new jobs come last: the table shows them, as a user who follows them would.
     window.findChild<QTableView *>(u"queueView"_s)->scrollToBottom();
     auto *model = window.findChild<QueueModel *>();
-    const auto running = [model] {
-        int count = 0;
+    // The new jobs only: the queue's paused ones stay paused.
+    const auto mine = [model, &addresses] {
+        QList<DownloadJob> jobs;
         for (const DownloadJob &job : model->jobs()) {
-            count += job.state == JobState::Running ? 1 : 0;
+            if (addresses.contains(job.request.address)) {
+                jobs << job;
+            }
         }
-        return count;
+        return jobs;
     };
-    const auto ended = [model] {
-        return std::all_of(model->jobs().cbegin(), model->jobs().cend(),
+    const auto running = [&mine] {
+        const QList<DownloadJob> jobs = mine();
+        return static_cast<int>(std::count_if(jobs.cbegin(), jobs.cend(), [](const auto &job) {
+            return job.state == JobState::Running;
+        }));
+    };
+    const auto ended = [&mine, &addresses] {
+        const QList<DownloadJob> jobs = mine();
+        return jobs.size() == addresses.size()
+            && std::all_of(jobs.cbegin(), jobs.cend(),
                            [](const DownloadJob &job) { return job.hasEnded(); });
     };
     // One sample a second: the time, Quorvel's CPU, the wake-ups and how many jobs run.
@@ -429,7 +440,8 @@ int measureDownloads(const QString &work, const QString &database, const QString
     }
     figures[u"wholeFiles"_s] = whole;
     int finished = 0;
-    for (const DownloadJob &job : model->jobs()) {
+    const QList<DownloadJob> jobs = mine();
+    for (const DownloadJob &job : jobs) {
         finished += job.state == JobState::Finished ? 1 : 0;
     }
     figures[u"finished"_s] = finished;
