@@ -473,8 +473,9 @@ int runChild(int argc, char *argv[], qint64 mainEntry)
 using Figures = std::map<QString, double>;
 
 // The child's environment: the driver's, with a home and XDG folders in the work folder.
-std::vector<std::string> childEnvironment(const QString &work, const std::string &resultFile,
-                                          const std::vector<std::pair<std::string, std::string>> &extra)
+std::vector<std::string>
+childEnvironment(const QString &work, const std::string &resultFile,
+                 const std::vector<std::pair<std::string, std::string>> &extra)
 {
     const std::string home = QString(work + u"/home"_s).toStdString();
     std::vector<std::pair<std::string, std::string>> overrides = {
@@ -504,7 +505,8 @@ std::vector<std::string> childEnvironment(const QString &work, const std::string
 }
 
 std::optional<Figures> startChild(const QString &work, const QStringList &childArguments,
-                                  const std::vector<std::pair<std::string, std::string>> &extra = {})
+                                  const std::vector<std::pair<std::string, std::string>> &extra
+                                  = {})
 {
     const std::string resultFile = QString(work + u"/result"_s).toStdString();
     const std::string errorFile = QString(work + u"/errors"_s).toStdString();
@@ -590,8 +592,8 @@ Spread spread(std::vector<double> values)
     }
     std::sort(values.begin(), values.end());
     const size_t middle = values.size() / 2;
-    const double median = values.size() % 2 == 1 ? values[middle]
-                                                 : (values[middle - 1] + values[middle]) / 2;
+    const double median
+        = values.size() % 2 == 1 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
     return {median, values.front(), values.back()};
 }
 
@@ -671,18 +673,16 @@ int drive(int argc, char *argv[])
     parser.addHelpOption();
     const QCommandLineOption startsOption(u"starts"_s, u"Measured starts of each kind (10)."_s,
                                           u"count"_s, u"10"_s);
-    const QCommandLineOption windowsOption(u"windows"_s,
-                                           u"Scrolling and idle measures (3)."_s, u"count"_s,
-                                           u"3"_s);
+    const QCommandLineOption windowsOption(u"windows"_s, u"Scrolling and idle measures (3)."_s,
+                                           u"count"_s, u"3"_s);
     const QCommandLineOption idleOption(u"idle"_s, u"Seconds of the idle count (20)."_s,
                                         u"seconds"_s, u"20"_s);
-    const QCommandLineOption downloadsOption(u"downloads"_s,
-                                             u"Rounds of three downloads (3)."_s, u"count"_s,
-                                             u"3"_s);
-    const QCommandLineOption sizeOption(u"size"_s, u"MiB of each download (100)."_s,
-                                        u"MiB"_s, u"100"_s);
-    const QCommandLineOption rateOption(u"rate"_s, u"KiB/s of each download (3900)."_s,
-                                        u"KiB/s"_s, u"3900"_s);
+    const QCommandLineOption downloadsOption(u"downloads"_s, u"Rounds of three downloads (3)."_s,
+                                             u"count"_s, u"3"_s);
+    const QCommandLineOption sizeOption(u"size"_s, u"MiB of each download (100)."_s, u"MiB"_s,
+                                        u"100"_s);
+    const QCommandLineOption rateOption(u"rate"_s, u"KiB/s of each download (3900)."_s, u"KiB/s"_s,
+                                        u"3900"_s);
     parser.addOptions(
         {startsOption, windowsOption, idleOption, downloadsOption, sizeOption, rateOption});
     parser.process(application);
@@ -697,7 +697,7 @@ int drive(int argc, char *argv[])
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QDir().mkpath(work.filePath(u"managed"_s));
     say(u"Platform: %1, display %2"_s.arg(qEnvironmentVariable("QT_QPA_PLATFORM", u"(default)"_s),
-                                         qEnvironmentVariable("DISPLAY", u"(none)"_s)));
+                                          qEnvironmentVariable("DISPLAY", u"(none)"_s)));
 
     const QStringList pictures = makePictures(work.path());
     const QString empty = work.filePath(u"empty.sqlite"_s);
@@ -706,7 +706,9 @@ int drive(int argc, char *argv[])
         std::fprintf(stderr, "bench_queue: the pictures or the queue could not be made\n");
         return EXIT_FAILURE;
     }
-    { JobStore made(empty); }
+    {
+        JobStore made(empty);
+    }
 
     // 1. The start, empty queue and 1,000 jobs in turn; the first of each fills the caches.
     say(u"\nStart to the window's first paint, from before posix_spawn (%1 starts each, "
@@ -784,10 +786,10 @@ int drive(int argc, char *argv[])
         say(u"  memory once scrolled through: peak %1 (aim at most 60 MB), resident %2"_s.arg(
             shown(spread(peak), u"MB"_s), shown(spread(resident), u"MB"_s)));
         say(u"  idle: %1 of the main thread (aim at most 1 a second); voluntary context "
-            u"switches %2; CPU %3 in %4 s"_s.arg(
-                shown(spread(awakePerSecond), u"wake-ups/s"_s, 2),
-                shown(spread(switchesPerSecond), u"/s"_s, 2),
-                shown(spread(column(runs, u"idleCpu"_s)), u"ms"_s), number(seconds, 0)));
+            u"switches %2; CPU %3 in %4 s"_s.arg(shown(spread(awakePerSecond), u"wake-ups/s"_s, 2),
+                                                 shown(spread(switchesPerSecond), u"/s"_s, 2),
+                                                 shown(spread(column(runs, u"idleCpu"_s)), u"ms"_s),
+                                                 number(seconds, 0)));
     }
 
     // 3. Three downloads at once, each limited by the server.
@@ -800,8 +802,8 @@ int drive(int argc, char *argv[])
         }
         QStringList addresses;
         const QString payload = served.folder() + u"/payload-1.bin"_s;
-        if (!run(u"/bin/bash"_s, {u"-c"_s, u"head -c %1 /dev/urandom > \"$0\""_s.arg(size),
-                                  payload})) {
+        if (!run(u"/bin/bash"_s,
+                 {u"-c"_s, u"head -c %1 /dev/urandom > \"$0\""_s.arg(size), payload})) {
             return EXIT_FAILURE;
         }
         for (int index = 1; index <= 3; ++index) {
@@ -813,9 +815,8 @@ int drive(int argc, char *argv[])
         }
         say(u"\nThree downloads of %1 MiB at once, each served at %2 KiB/s, the window shown "
             u"with the 1,000 jobs before them, scrolled to the new ones (%3 rounds); Quorvel's "
-            u"own CPU (RUSAGE_SELF) over the part where all three run:"_s
-                .arg(parser.value(sizeOption), parser.value(rateOption),
-                     QString::number(downloads)));
+            u"own CPU (RUSAGE_SELF) over the part where all three run:"_s.arg(
+                parser.value(sizeOption), parser.value(rateOption), QString::number(downloads)));
         std::vector<Figures> runs;
         for (int index = 0; index < downloads; ++index) {
             // Behind the 1,000 ended jobs, a new copy each round.
@@ -834,8 +835,7 @@ int drive(int argc, char *argv[])
                 u"in %6 s, the downloader %7 ms; %8 finished, %9 files whole"_s.arg(
                     QString::number(index + 1), number(figures->at(u"cpuPerSecond"_s), 2),
                     number(figures->at(u"steadySeconds"_s)),
-                    number(figures->at(u"awakePerSecond"_s)),
-                    number(figures->at(u"totalCpu"_s), 0),
+                    number(figures->at(u"awakePerSecond"_s)), number(figures->at(u"totalCpu"_s), 0),
                     number(figures->at(u"totalSeconds"_s)),
                     number(figures->at(u"downloaderCpu"_s), 0),
                     number(figures->at(u"finished"_s), 0),
