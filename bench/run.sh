@@ -36,3 +36,7 @@ say "Overhead of a download through Quorvel, responsiveness"
 
 say "Start-up"
 "$BUILD_DIR/bench/bench_startup"
+
+say "The queue through the window on Xvfb"
+# Its own script: Xvfb, the xcb platform and a home of its own around bench_queue.
+"$QUORVEL_ROOT/bench/queue_on_xvfb.sh"

@@ -396,9 +396,7 @@ void DownloadQueue::connectRunner(qint64 id, DownloadRunner *runner)
     // Progress is shown, never stored: it comes many times a second.
     connect(runner, &DownloadRunner::progressChanged, this,
             [this, id](const DownloadProgress &progress) {
-                DownloadJob job = jobCopy(id);
-                job.progress = progress;
-                m_model->update(job);
+                m_model->setProgress(id, progress);
                 emit progressChanged(id, progress);
             });
     connect(runner, &DownloadRunner::finished, this, [this, id](const QStringList &files) {

@@ -4,17 +4,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include <QDataStream>
 #include <QIODevice>
 #include <QMimeData>
+#include <QTimer>
 
 #include "tools/PlainText.h"
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
 
 namespace {
 const QString mimeType = u"application/x-quorvel-job-ids"_s;
+// Twice a second is what can be read of a speed or a time left.
+constexpr auto progressInterval = 500ms;
 
 QString stateText(const DownloadJob &job)
 {
@@ -57,7 +62,16 @@ QVariant displayed(const DownloadJob &job, int column)
 
 QueueModel::QueueModel(QObject *parent)
     : QAbstractTableModel(parent)
+    , m_progressTimer(new QTimer(this))
 {
+    // Runs only while progress comes in: an idle queue never wakes up.
+    m_progressTimer->setSingleShot(true);
+    m_progressTimer->setInterval(progressInterval);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] {
+        if (!m_progressed.isEmpty()) {
+            refreshProgress();
+        }
+    });
 }
 
 int QueueModel::rowCount(const QModelIndex &parent) const
@@ -231,7 +245,36 @@ void QueueModel::update(const DownloadJob &job)
         return;
     }
     m_jobs[row] = job;
+    // The whole row is told: whatever progress waited goes with it.
+    m_progressed.remove(job.id);
     emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
+}
+
+void QueueModel::setProgress(qint64 id, const DownloadProgress &progress)
+{
+    const int row = rowOf(id);
+    if (row < 0) {
+        return;
+    }
+    m_jobs[row].progress = progress;
+    m_progressed.insert(id);
+    // The first report shows at once; those that follow wait for the next refresh.
+    if (!m_progressTimer->isActive()) {
+        refreshProgress();
+    }
+}
+
+void QueueModel::refreshProgress()
+{
+    const QSet<qint64> progressed = std::exchange(m_progressed, {});
+    for (const qint64 id : progressed) {
+        const int row = rowOf(id);
+        if (row >= 0) {
+            emit dataChanged(index(row, ProgressColumn), index(row, TimeLeftColumn),
+                             {Qt::DisplayRole, PercentRole});
+        }
+    }
+    m_progressTimer->start();
 }
 
 void QueueModel::remove(qint64 id)

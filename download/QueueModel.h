@@ -4,8 +4,11 @@
 
 #include <QAbstractTableModel>
 #include <QList>
+#include <QSet>
 
 #include "download/DownloadJob.h"
+
+class QTimer;
 
 /// The queue's jobs as a table, one row a job in the queue's order: what the window shows.
 /// It holds the jobs; the queue changes them through the calls below. Rows are dragged by
@@ -63,6 +66,10 @@ public:
     void reset(const QList<DownloadJob> &jobs);
     /// Replaces the job of the same id, and tells the views which cells changed.
     void update(const DownloadJob &job);
+    /// Keeps a running job's latest progress. The views hear of it at once, then at most
+    /// every half second for all jobs together, and only of the percentage, the speed and
+    /// the time left: a download reports its progress many times a second.
+    void setProgress(qint64 id, const DownloadProgress &progress);
     void remove(qint64 id);
     /// Moves the job to `row` (counted before the move, as a drop gives it).
     void move(qint64 id, int row);
@@ -72,5 +79,10 @@ signals:
     void moveRequested(const QList<qint64> &ids, int row);
 
 private:
+    void refreshProgress();
+
     QList<DownloadJob> m_jobs;
+    QTimer *m_progressTimer = nullptr;
+    /// The jobs whose progress the views have not seen yet.
+    QSet<qint64> m_progressed;
 };

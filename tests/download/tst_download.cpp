@@ -10,6 +10,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -917,6 +918,13 @@ void tst_Download::queueModel()
              u"1.23MiB/s00:05"_s);
     QCOMPARE(text(3, QueueModel::StateColumn), u"En pause"_s);
     QCOMPARE(text(3, QueueModel::SpeedColumn) + text(3, QueueModel::TimeLeftColumn), QString());
+    // Progress is told at once, then its latest report at the next refresh, never lost.
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    model.setProgress(ids.at(2), {10.0, "1MiB/s", "00:09"});
+    model.setProgress(ids.at(2), {55.5, "2MiB/s", "00:03"});
+    QCOMPARE(changed.size(), 1);
+    QTRY_COMPARE(changed.size(), 2);
+    QCOMPARE(text(2, QueueModel::ProgressColumn), u"55 %"_s);
     // Rows dragged by their ids land where they are dropped, in the queue's order.
     for (const auto &[rows, at, order] : QList<std::tuple<QList<int>, int, QList<int>>> {
              {{3, 0, 3}, 1, {0, 3, 1, 2}}, {{2}, 0, {1, 0, 3, 2}}, {{0}, -1, {0, 3, 2, 1}}}) {
