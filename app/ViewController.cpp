@@ -119,7 +119,7 @@ void ViewController::createCentralWidget()
     auto *layout = new QVBoxLayout(central);
     layout->addWidget(m_addressBar);
     layout->addWidget(m_videoCard);
-    layout->addWidget(m_formatPanel, 2);
+    layout->addWidget(m_formatPanel, 1);
     layout->addWidget(m_resultPanel);
     layout->addWidget(m_downloadPanel);
     layout->addWidget(m_queuePanel, 1);
