@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "download/Session.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include <QDateTime>
@@ -13,6 +15,7 @@
 #include "catalogue/ThumbnailFetcher.h"
 #include "download/DownloadQueue.h"
 #include "download/JobStore.h"
+#include "download/ListDownload.h"
 
 using namespace Qt::StringLiterals;
 
@@ -295,12 +298,50 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     choice.container = m_settings.mergeContainer();
     choice.options = downloaderOptions();
     choice.naming = m_settings.fileNaming();
+    choice.downloadArchive = m_settings.skipDownloaded() ? downloadArchivePath() : QString();
     const DownloadRequest request = makeDownloadRequest(choice);
     m_settings.setLastFolder(request.folder);
     queue(request, choice);
 }
 
-void Session::queue(const DownloadRequest &request, const DownloadChoice &choice)
+void Session::downloadEntries(const QString &listTitle, const QList<PlaylistEntry> &entries,
+                              int count, const FolderChooser &chooseFolder)
+{
+    QList<PlaylistEntry> chosen;
+    std::copy_if(entries.cbegin(), entries.cend(), std::back_inserter(chosen),
+                 [](const PlaylistEntry &entry) { return !entry.url.isEmpty(); });
+    // Every ready-made choice merges or extracts: the converter is needed.
+    if (m_listing || m_installing || chosen.isEmpty()
+        || !mayRun(ToolSet::Need::DownloaderAndConverter, chosen.first().url.toString())) {
+        return;
+    }
+    DownloadChoice choice;
+    // The ticked formats are the listed video's, not the list's.
+    choice.quality
+        = qualityChoice() == QualityChoice::Ticked ? QualityChoice::Best : qualityChoice();
+    choice.audio = m_settings.audioSettings();
+    const QString folder = chooseFolder(m_settings.lastFolder());
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (const QString refusal = folderRefusal(folder); !refusal.isEmpty()) {
+        emit messageChanged(refusal, {});
+        return;
+    }
+    choice.folder = folder;
+    choice.container = m_settings.mergeContainer();
+    choice.options = downloaderOptions();
+    choice.naming = m_settings.fileNaming();
+    choice.downloadArchive = m_settings.skipDownloaded() ? downloadArchivePath() : QString();
+    m_settings.setLastFolder(folder);
+    const QList<DownloadRequest> requests = makeListRequests(choice, listTitle, chosen, count);
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        queue(requests.at(i), choice, chosen.at(i).title);
+    }
+}
+
+void Session::queue(const DownloadRequest &request, const DownloadChoice &choice,
+                    const QString &title)
 {
     DownloadJob job;
     job.request = request;
@@ -324,6 +365,9 @@ void Session::queue(const DownloadRequest &request, const DownloadChoice &choice
         job.fetched = request.formatIDs.isEmpty()
             ? tr("Meilleur format")
             : tr("Formats %1").arg(request.formatIDs.join(u", "_s));
+    }
+    if (!title.isEmpty()) {
+        job.title = title;
     }
     job.added = QDateTime::currentDateTimeUtc();
     const qint64 id = m_queue->add(job);

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "catalogue/PlaylistEntry.h"
 #include "catalogue/VideoDescription.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
@@ -83,6 +84,12 @@ public:
     /// order, into the folder that `chooseFolder` gives. The audio download always takes the
     /// ticked formats.
     void download(DownloadMode mode, const QString &address, const FolderChooser &chooseFolder);
+    /// Queues a download of each chosen entry of a list, in their order, as the quality
+    /// choice says ("Formats cochés" gives the best), into a folder named after the list
+    /// inside the one that `chooseFolder` gives. `count`: how many entries the list holds
+    /// (negative when unknown), for the width of the numbers that lead the file names.
+    void downloadEntries(const QString &listTitle, const QList<PlaylistEntry> &entries, int count,
+                         const FolderChooser &chooseFolder);
     void updateDownloader();
     void installJavaScriptRuntime();
     void revertDownloader();
@@ -116,7 +123,9 @@ private:
     /// The tools' paths and the downloader's options of a run, or why it cannot run.
     QString prepareRun(DownloadRequest &request) const;
     /// Queues the request under the listed video's title and picture when it is the one.
-    void queue(const DownloadRequest &request, const DownloadChoice &choice);
+    /// `title`, when given, is the job's.
+    void queue(const DownloadRequest &request, const DownloadChoice &choice,
+               const QString &title = {});
     void connectInstaller();
     /// Whether the tools of `need` and an address are there; says what is missing otherwise.
     bool mayRun(ToolSet::Need need, const QString &address);
