@@ -16,16 +16,16 @@ struct PlaylistEntry
 {
     /// Its place in the list, from 1.
     int index = 0;
-    QString id;
-    QString title;
+    QString id {};
+    QString title {};
     /// The video's own address, http or https only.
-    QUrl url;
+    QUrl url {};
     /// In seconds; negative when unknown.
     double duration = -1;
     /// The channel, or the uploader when the site has no channels.
-    QString channel;
-    QString listTitle;
-    QString listId;
+    QString channel {};
+    QString listTitle {};
+    QString listId {};
 };
 
 /// The entry that one line of a flat listing describes; `order` (from 1) is its place when
