@@ -12,6 +12,8 @@
 #include "catalogue/FormatList.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
+#include "catalogue/PlaylistModel.h"
+#include "catalogue/PlaylistReader.h"
 #include "catalogue/ThumbnailFetcher.h"
 #include "download/DownloadQueue.h"
 #include "download/JobStore.h"
@@ -28,8 +30,11 @@ Session::Session(QSettings &store, ToolSet &tools, JobStore *jobs, QObject *pare
     , m_query(new FormatQuery(this))
     , m_queue(new DownloadQueue(jobs, this))
     , m_installer(new ToolInstaller(this))
+    , m_playlist(new PlaylistModel(this))
+    , m_listReader(new PlaylistReader(this))
 {
     connectQuery();
+    connectListReader();
     connectQueue();
     connectInstaller();
     m_queue->setPreparation([this](DownloadRequest &request) { return prepareRun(request); });
@@ -456,6 +461,7 @@ void Session::stop(Leaving leaving)
     leaving == Leaving::PauseDownloads ? m_queue->pauseAllAndWait() : m_queue->cancelAllAndWait();
     // A listing would hold up the quit.
     m_query->cancel();
+    m_listReader->cancel();
 }
 
 void Session::end(Work work, const QString &message, const QString &detail)
@@ -468,4 +474,55 @@ void Session::end(Work work, const QString &message, const QString &detail)
     }
     emit messageChanged(message, detail);
     emit ended(work);
+}
+
+void Session::connectListReader()
+{
+    connect(m_listReader, &PlaylistReader::entriesRead, m_playlist, &PlaylistModel::append);
+    connect(m_listReader, &PlaylistReader::finished, this, [this](int, bool cut) {
+        if (cut) {
+            emit messageChanged(tr("Liste tronquée : seules les %L1 premières vidéos sont lues")
+                                    .arg(PlaylistReader::entryLimit),
+                                {});
+        }
+        emit listEnded();
+    });
+    connect(m_listReader, &PlaylistReader::failed, this,
+            [this](const QString &message, const QString &detail) {
+                emit messageChanged(message, detail);
+                emit listEnded();
+            });
+    connect(m_listReader, &PlaylistReader::cancelled, this, &Session::listEnded);
+}
+
+PlaylistModel *Session::playlist() const
+{
+    return m_playlist;
+}
+
+void Session::readList(const QString &address)
+{
+    if (m_listReader->isRunning() || !canList() || !mayRun(ToolSet::Need::Downloader, address)) {
+        return;
+    }
+    m_playlist->clear(m_described.playlistTitle.isEmpty() ? m_described.title
+                                                          : m_described.playlistTitle);
+    emit listStarted();
+    m_listReader->start(*youtubeDLPath(), address, downloaderOptions());
+}
+
+bool Session::isReadingList() const
+{
+    return m_listReader->isRunning();
+}
+
+void Session::cancelList()
+{
+    m_listReader->cancel();
+}
+
+void Session::downloadList(const FolderChooser &chooseFolder)
+{
+    downloadEntries(m_playlist->listTitle(), m_playlist->tickedEntries(), m_playlist->rowCount(),
+                    chooseFolder);
 }

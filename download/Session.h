@@ -21,6 +21,8 @@ class DownloadQueue;
 class FormatQuery;
 class FormatTableModel;
 class JobStore;
+class PlaylistModel;
+class PlaylistReader;
 class QSettings;
 
 /// What the application does, apart from any window: the format listing and its table, the
@@ -90,6 +92,15 @@ public:
     /// (negative when unknown), for the width of the numbers that lead the file names.
     void downloadEntries(const QString &listTitle, const QList<PlaylistEntry> &entries, int count,
                          const FolderChooser &chooseFolder);
+    /// The entries of the list that readList() reads, with their ticks.
+    PlaylistModel *playlist() const;
+    /// Reads the entries of the list at `address` into playlist(), from the first, as they
+    /// come; each reading ends with listEnded(), a failure said on the message line.
+    void readList(const QString &address);
+    bool isReadingList() const;
+    void cancelList();
+    /// Queues the ticked entries of playlist(), as downloadEntries() does.
+    void downloadList(const FolderChooser &chooseFolder);
     void updateDownloader();
     void installJavaScriptRuntime();
     void revertDownloader();
@@ -114,6 +125,8 @@ signals:
     void progressChanged(const DownloadProgress &progress);
     /// The download that started last ended well, with the files it left in `folder`.
     void downloadFinished(const QStringList &files, const QString &folder);
+    void listStarted();
+    void listEnded();
     /// Of the tool being installed; `total` is -1 while unknown.
     void transferProgressChanged(qint64 received, qint64 total);
 
@@ -127,6 +140,7 @@ private:
     void queue(const DownloadRequest &request, const DownloadChoice &choice,
                const QString &title = {});
     void connectInstaller();
+    void connectListReader();
     /// Whether the tools of `need` and an address are there; says what is missing otherwise.
     bool mayRun(ToolSet::Need need, const QString &address);
     DownloaderOptions downloaderOptions() const;
@@ -141,6 +155,8 @@ private:
     FormatQuery *m_query = nullptr;
     DownloadQueue *m_queue = nullptr;
     ToolInstaller *m_installer = nullptr;
+    PlaylistModel *m_playlist = nullptr;
+    PlaylistReader *m_listReader = nullptr;
     /// The listed video, whose title and picture a download of its address takes along.
     VideoDescription m_described;
     QString m_describedAddress;
