@@ -8,6 +8,7 @@
 #include <iterator>
 #include <optional>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -282,7 +283,9 @@ QString outputTemplate(FileNaming naming, const QString &namePrefix)
 
 QString downloadArchivePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u"/archive.txt"_s;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(folder);
+    return folder + u"/archive.txt"_s;
 }
 
 QString folderWithSlash(const QString &folder)

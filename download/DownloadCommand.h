@@ -142,7 +142,8 @@ QString folderRefusal(const QString &folder);
 QString outputTemplate(FileNaming naming = FileNaming::TitleCodeAndFormat,
                        const QString &namePrefix = {});
 
-/// Where the download archive is kept: "archive.txt" in the application's data folder.
+/// Where the download archive is kept: "archive.txt" in the application's data folder,
+/// which is made when missing (the downloader does not make it).
 QString downloadArchivePath();
 
 /// The folder text of the template: the folder with exactly one "/" at its end.
