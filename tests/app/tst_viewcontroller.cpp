@@ -1098,6 +1098,7 @@ void tst_ViewController::queueThroughTheWindow()
     // One download at a time, as the Preferences say.
     w.window->openPreferences();
     auto *preferences = w.window->findChild<preferenceViewController *>();
+    preferences->findChild<QSpinBox *>(u"simultaneousSpinBox"_s)->setValue(1);
     preferences->okButton();
     DownloadQueue *queue = w.window->findChild<Session *>()->queue();
     QSignalSpy started(queue, &DownloadQueue::jobStarted);
