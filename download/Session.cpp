@@ -340,13 +340,20 @@ void Session::downloadEntries(const QString &listTitle, const QList<PlaylistEntr
     choice.downloadArchive = m_settings.skipDownloaded() ? downloadArchivePath() : QString();
     m_settings.setLastFolder(folder);
     const QList<DownloadRequest> requests = makeListRequests(choice, listTitle, chosen, count);
+    QList<DownloadJob> jobs;
     for (qsizetype i = 0; i < requests.size(); ++i) {
-        queue(requests.at(i), choice, chosen.at(i).title);
+        jobs << makeJob(requests.at(i), choice, chosen.at(i).title);
+    }
+    // In one go: the queue's view and its activity change once for the whole list.
+    if (!m_queue->addAll(jobs).contains(m_shownJob)) {
+        emit messageChanged(tr("Ajouté à la file d'attente : %1")
+                                .arg(listTitle.isEmpty() ? jobs.constLast().name() : listTitle),
+                            {});
     }
 }
 
-void Session::queue(const DownloadRequest &request, const DownloadChoice &choice,
-                    const QString &title)
+DownloadJob Session::makeJob(const DownloadRequest &request, const DownloadChoice &choice,
+                             const QString &title) const
 {
     DownloadJob job;
     job.request = request;
@@ -375,6 +382,13 @@ void Session::queue(const DownloadRequest &request, const DownloadChoice &choice
         job.title = title;
     }
     job.added = QDateTime::currentDateTimeUtc();
+    return job;
+}
+
+void Session::queue(const DownloadRequest &request, const DownloadChoice &choice,
+                    const QString &title)
+{
+    const DownloadJob job = makeJob(request, choice, title);
     const qint64 id = m_queue->add(job);
     // Started at once, the job has said so already; otherwise it waits for its turn.
     if (id != m_shownJob) {

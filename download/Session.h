@@ -18,6 +18,7 @@
 #include "tools/ToolSet.h"
 
 class DownloadQueue;
+struct DownloadJob;
 class FormatQuery;
 class FormatTableModel;
 class JobStore;
@@ -139,6 +140,10 @@ private:
     /// `title`, when given, is the job's.
     void queue(const DownloadRequest &request, const DownloadChoice &choice,
                const QString &title = {});
+    /// The job of a request, under the listed video's title and picture when it is the one;
+    /// `title`, when given, is the job's.
+    DownloadJob makeJob(const DownloadRequest &request, const DownloadChoice &choice,
+                        const QString &title) const;
     void connectInstaller();
     void connectListReader();
     /// Whether the tools of `need` and an address are there; says what is missing otherwise.
