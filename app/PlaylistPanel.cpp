@@ -67,7 +67,7 @@ PlaylistPanel::PlaylistPanel(PlaylistModel *model, QWidget *parent)
     connect(m_cancelButton, &QPushButton::clicked, this, &PlaylistPanel::cancelRequested);
     connect(m_model, &QAbstractItemModel::rowsInserted, this, &PlaylistPanel::showCount);
     connect(m_model, &QAbstractItemModel::modelReset, this, &PlaylistPanel::showCount);
-    setReading(false);
+    setReading(false, false);
     showList(false);
     hide();
 }
@@ -79,9 +79,10 @@ void PlaylistPanel::offer(const QString &address, const VideoDescription &video)
         return;
     }
     const QString title = video.playlistTitle.isEmpty() ? video.title : video.playlistTitle;
-    const QString list = video.playlistCount >= 0
-        ? tr("Cette adresse est une liste de %L1 vidéos").arg(video.playlistCount)
-        : tr("Cette adresse est une liste");
+    const int count = video.playlistCount;
+    const QString list = count < 0 ? tr("Cette adresse est une liste")
+        : count > 1                ? tr("Cette adresse est une liste de %L1 vidéos").arg(count)
+                                   : tr("Cette adresse est une liste de %L1 vidéo").arg(count);
     m_summary->setText(title.isEmpty() ? list : tr("%1 : %2").arg(list, title));
     showList(false);
     show();
@@ -98,10 +99,10 @@ bool PlaylistPanel::isListChosen() const
     return !isHidden() && !m_table->isHidden();
 }
 
-void PlaylistPanel::setReading(bool reading)
+void PlaylistPanel::setReading(bool reading, bool mayRead)
 {
     m_cancelButton->setEnabled(reading);
-    m_wholeButton->setEnabled(!reading);
+    m_wholeButton->setEnabled(!reading && mayRead);
 }
 
 void PlaylistPanel::runTickCommand(FormatPanel::TickCommand command)
@@ -129,7 +130,8 @@ void PlaylistPanel::showList(bool shown)
 
 void PlaylistPanel::showCount()
 {
-    m_countLabel->setText(tr("%L1 vidéos").arg(m_model->rowCount()));
+    const int count = m_model->rowCount();
+    m_countLabel->setText(count > 1 ? tr("%L1 vidéos").arg(count) : tr("%L1 vidéo").arg(count));
 }
 
 bool PlaylistPanel::eventFilter(QObject *watched, QEvent *event)

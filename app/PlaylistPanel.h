@@ -32,7 +32,9 @@ public:
     void withdraw();
     /// Whether the whole list is shown, and so what a download takes.
     bool isListChosen() const;
-    void setReading(bool reading);
+    /// Whether the list is being read (it may then be cancelled), and whether a reading may
+    /// start.
+    void setReading(bool reading, bool mayRead);
     void runTickCommand(FormatPanel::TickCommand command);
 
 signals:

@@ -10,13 +10,18 @@
 void connectPlaylist(PlaylistPanel *panel, FormatPanel *formats, AddressBar *address,
                      Session *session)
 {
+    const auto showReading
+        = [panel, session] { panel->setReading(session->isReadingList(), session->canList()); };
     // A new listing is of another address: the last list is no longer on offer.
-    QObject::connect(session, &Session::started, panel, [panel, session](Session::Work work) {
-        if (work == Session::Work::Listing) {
-            session->cancelList();
-            panel->withdraw();
-        }
-    });
+    QObject::connect(session, &Session::started, panel,
+                     [panel, session, showReading](Session::Work work) {
+                         if (work == Session::Work::Listing) {
+                             session->cancelList();
+                             panel->withdraw();
+                         }
+                         showReading();
+                     });
+    QObject::connect(session, &Session::ended, panel, showReading);
     QObject::connect(session, &Session::videoDescribed, panel,
                      [panel, address](const VideoDescription &video) {
                          panel->offer(address->address(), video);
@@ -24,8 +29,9 @@ void connectPlaylist(PlaylistPanel *panel, FormatPanel *formats, AddressBar *add
     QObject::connect(panel, &PlaylistPanel::wholeListRequested, session,
                      [session, address] { session->readList(address->address()); });
     QObject::connect(panel, &PlaylistPanel::cancelRequested, session, &Session::cancelList);
-    QObject::connect(session, &Session::listStarted, panel, [panel] { panel->setReading(true); });
-    QObject::connect(session, &Session::listEnded, panel, [panel] { panel->setReading(false); });
+    QObject::connect(session, &Session::listStarted, panel,
+                     [panel] { panel->setReading(true, false); });
+    QObject::connect(session, &Session::listEnded, panel, showReading);
     QObject::connect(panel, &PlaylistPanel::listShownChanged, formats, [formats](bool shown) {
         formats->setTicksDiverted(shown);
         formats->setVisible(!shown);

@@ -537,6 +537,7 @@ void Session::cancelList()
 
 void Session::downloadList(const FolderChooser &chooseFolder)
 {
-    downloadEntries(m_playlist->listTitle(), m_playlist->tickedEntries(), m_playlist->rowCount(),
-                    chooseFolder);
+    // While the list is read, its announced size sets the width of the numbers.
+    downloadEntries(m_playlist->listTitle(), m_playlist->tickedEntries(),
+                    std::max(m_playlist->rowCount(), m_described.playlistCount), chooseFolder);
 }
