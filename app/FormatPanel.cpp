@@ -55,16 +55,17 @@ void FormatPanel::createActions()
 {
     // The menu shows the keyboard commands' keys; the keys themselves are handled by
     // position in keyCommand(), so these shortcuts stay inactive outside the menu.
-    const QList<std::tuple<QString, QString, Qt::Key, void (FormatTableModel::*)()>> commands = {
-        {u"tickAllAction"_s, tr("&Tout cocher"), Qt::Key_Q, &FormatTableModel::tickAll},
-        {u"clearAllAction"_s, tr("Tout &décocher"), Qt::Key_D, &FormatTableModel::clearAll},
-        {u"invertAllAction"_s, tr("&Inverser les coches"), Qt::Key_I, &FormatTableModel::invertAll},
+    const QList<std::tuple<QString, QString, Qt::Key, TickCommand>> commands = {
+        {u"tickAllAction"_s, tr("&Tout cocher"), Qt::Key_Q, TickCommand::TickAll},
+        {u"clearAllAction"_s, tr("Tout &décocher"), Qt::Key_D, TickCommand::ClearAll},
+        {u"invertAllAction"_s, tr("&Inverser les coches"), Qt::Key_I, TickCommand::InvertAll},
     };
     for (const auto &[name, text, key, command] : commands) {
         QAction *action = addEditAction(name, text);
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | key));
         action->setShortcutContext(Qt::WidgetShortcut);
-        connect(action, &QAction::triggered, m_model, command);
+        connect(action, &QAction::triggered, this,
+                [this, command = command] { runTickCommand(command); });
     }
     addSeparator();
     // From the keyboard, as a click on the column's header does.
@@ -157,18 +158,42 @@ bool FormatPanel::keyCommand(Qt::KeyboardModifiers modifiers, quint32 nativeScan
 
     switch (position.value_or(-1)) {
     case KeyPosition::clearAll:
-        m_model->clearAll();
+        runTickCommand(TickCommand::ClearAll);
         break;
     case KeyPosition::invertAll:
-        m_model->invertAll();
+        runTickCommand(TickCommand::InvertAll);
         break;
     case KeyPosition::tickAll:
-        m_model->tickAll();
+        runTickCommand(TickCommand::TickAll);
         break;
     default:
         break;
     }
     return true;
+}
+
+void FormatPanel::setTicksDiverted(bool diverted)
+{
+    m_ticksDiverted = diverted;
+}
+
+void FormatPanel::runTickCommand(TickCommand command)
+{
+    if (m_ticksDiverted) {
+        emit tickCommanded(command);
+        return;
+    }
+    switch (command) {
+    case TickCommand::TickAll:
+        m_model->tickAll();
+        break;
+    case TickCommand::ClearAll:
+        m_model->clearAll();
+        break;
+    case TickCommand::InvertAll:
+        m_model->invertAll();
+        break;
+    }
 }
 
 bool FormatPanel::eventFilter(QObject *watched, QEvent *event)

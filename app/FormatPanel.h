@@ -18,6 +18,10 @@ class FormatPanel final : public QWidget
     Q_DISABLE_COPY_MOVE(FormatPanel)
 
 public:
+    /// The commands on the ticks, from the edit menu or the keyboard.
+    enum class TickCommand { TickAll, ClearAll, InvertAll };
+    Q_ENUM(TickCommand)
+
     /// `model` belongs to the session and outlives the panel.
     explicit FormatPanel(FormatTableModel *model, QWidget *parent = nullptr);
 
@@ -35,7 +39,12 @@ public:
     bool keyCommand(Qt::KeyboardModifiers modifiers, quint32 nativeScanCode,
                     quint32 nativeVirtualKey);
 
+    /// While set, the tick commands are told by tickCommanded() instead of acting on the
+    /// formats (another list is shown in their place).
+    void setTicksDiverted(bool diverted);
+
 signals:
+    void tickCommanded(FormatPanel::TickCommand command);
     /// The list was emptied (Édition → "Effacer la liste").
     void listCleared();
 
@@ -47,6 +56,7 @@ private:
     QAction *addEditAction(const QString &objectName, const QString &text);
     void addSeparator();
     void sortTable(int section, Qt::SortOrder order);
+    void runTickCommand(TickCommand command);
 
     FormatTableModel *m_model = nullptr;
     QTableView *m_table = nullptr;
@@ -54,4 +64,5 @@ private:
     // The column and order that the table is sorted by; -1: never sorted.
     int m_sortedSection = -1;
     Qt::SortOrder m_sortedOrder = Qt::DescendingOrder;
+    bool m_ticksDiverted = false;
 };

@@ -10,6 +10,8 @@
 #include "app/AddressBar.h"
 #include "app/DownloadPanel.h"
 #include "app/FormatPanel.h"
+#include "app/PlaylistPanel.h"
+#include "app/PlaylistWiring.h"
 #include "app/QueuePanel.h"
 #include "app/QueueWiring.h"
 #include "app/ResultPanel.h"
@@ -88,6 +90,7 @@ void ViewController::connectSession()
             &DownloadPanel::showTransfer);
     DownloadQueue *queue = m_session->queue();
     connectQueue(m_queuePanel, queue, this);
+    connectPlaylist(m_playlistPanel, m_formatPanel, m_addressBar, m_session);
     connect(queue, &DownloadQueue::activeChanged, this, &ViewController::setIsRunning);
     setIsRunning(queue->isActive());
 }
@@ -113,6 +116,7 @@ void ViewController::createCentralWidget()
     m_addressBar = new AddressBar(central);
     m_videoCard = new VideoCard(central);
     m_formatPanel = new FormatPanel(m_session->formats(), central);
+    m_playlistPanel = new PlaylistPanel(m_session->playlist(), central);
     m_resultPanel = new ResultPanel(central);
     m_downloadPanel = new DownloadPanel(central);
     m_queuePanel = new QueuePanel(m_session->queue()->model(), central);
@@ -120,6 +124,7 @@ void ViewController::createCentralWidget()
     layout->addWidget(m_addressBar);
     layout->addWidget(m_videoCard);
     layout->addWidget(m_formatPanel, 1);
+    layout->addWidget(m_playlistPanel, 1);
     layout->addWidget(m_resultPanel);
     layout->addWidget(m_downloadPanel);
     layout->addWidget(m_queuePanel, 1);
@@ -158,16 +163,6 @@ void ViewController::setIsRunning(bool running)
     emit isRunningChanged(running);
 }
 
-void ViewController::setQueryTimeout(std::chrono::milliseconds timeout)
-{
-    m_session->setQueryTimeout(timeout);
-}
-
-void ViewController::setRetryDelay(std::chrono::milliseconds delay)
-{
-    m_session->setRetryDelay(delay);
-}
-
 void ViewController::setAddress(const QString &address)
 {
     m_addressBar->setAddress(address);
@@ -199,9 +194,12 @@ void ViewController::downloadButton(int tag)
     // the last one's result no longer stands beside it.
     const QMetaObject::Connection refusal
         = connect(m_session, &Session::messageChanged, m_resultPanel, &ResultPanel::clearResult);
-    m_session->download(tag == DownloadPanel::audioTag ? DownloadMode::Audio : DownloadMode::Plain,
-                        m_addressBar->address(),
-                        [this](const QString &start) { return m_folderChooser(this, start); });
+    const auto chooser = [this](const QString &start) { return m_folderChooser(this, start); };
+    m_playlistPanel->isListChosen()
+        ? m_session->downloadList(chooser)
+        : m_session->download(tag == DownloadPanel::audioTag ? DownloadMode::Audio
+                                                             : DownloadMode::Plain,
+                              m_addressBar->address(), chooser);
     disconnect(refusal);
 }
 

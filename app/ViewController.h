@@ -18,6 +18,7 @@ class AddressBar;
 class DownloadPanel;
 class FormatPanel;
 class JobStore;
+class PlaylistPanel;
 class QueuePanel;
 class ResultPanel;
 class QSettings;
@@ -33,11 +34,11 @@ class ViewController;
 
 /// The main window, composed of its parts: the address (AddressBar), the last listed video
 /// (VideoCard), the format table
-/// (FormatPanel), the last download's result and the advice on the downloader (ResultPanel),
-/// the download controls with the message line and the progress (DownloadPanel), the queue of
-/// downloads (QueuePanel), the tools menu (ToolsMenu) and the status bar's readouts
-/// (StatusReadouts). It forwards what the user asks
-/// to the session, and shows what the session reports.
+/// (FormatPanel) or the entries of a list (PlaylistPanel), the last download's result and the
+/// advice on the downloader (ResultPanel), the download controls with the message line and the
+/// progress (DownloadPanel), the queue of downloads (QueuePanel), the tools menu (ToolsMenu) and
+/// the status bar's readouts (StatusReadouts). It forwards what the user asks to the session, and
+/// shows what the session reports.
 class ViewController final : public QMainWindow
 {
     Q_OBJECT
@@ -75,10 +76,10 @@ public:
         m_goingBackConfirmation = std::move(confirmation);
     }
     /// A format query still running after this time is stopped (120 seconds unless set).
-    void setQueryTimeout(std::chrono::milliseconds timeout);
+    void setQueryTimeout(std::chrono::milliseconds timeout) { m_session->setQueryTimeout(timeout); }
     /// Before a download that failed for a passing cause is tried again (10 seconds unless
     /// set).
-    void setRetryDelay(std::chrono::milliseconds delay);
+    void setRetryDelay(std::chrono::milliseconds delay) { m_session->setRetryDelay(delay); }
     /// Puts an address into the address field (an address handed over on the command line).
     void setAddress(const QString &address);
     /// Where the tools menu fetches the downloader and deno (the official releases unless set).
@@ -130,6 +131,7 @@ private:
     AddressBar *m_addressBar = nullptr;
     VideoCard *m_videoCard = nullptr;
     FormatPanel *m_formatPanel = nullptr;
+    PlaylistPanel *m_playlistPanel = nullptr;
     ResultPanel *m_resultPanel = nullptr;
     DownloadPanel *m_downloadPanel = nullptr;
     QueuePanel *m_queuePanel = nullptr;

@@ -22,4 +22,12 @@ struct VideoDescription
     QDate uploadDate;
     /// The picture's address, http or https only; empty when there is none.
     QUrl thumbnail;
+    /// The address names a list (a playlist, or a channel's videos) rather than one video:
+    /// `title` is then the list's, and the list's own entries are read by a PlaylistReader.
+    bool isPlaylist = false;
+    /// How many entries the list holds; negative when unknown.
+    int playlistCount = -1;
+    /// The list's title: the description's own for a list, the list that a video was
+    /// described from otherwise; empty when none.
+    QString playlistTitle {};
 };

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #include "catalogue/VideoDescriptionParser.h"
 
+#include <algorithm>
 #include <array>
 
 #include <QJsonArray>
@@ -74,7 +75,8 @@ formatYoutube readFormat(const QJsonObject &object)
     return format;
 }
 
-// Only a web address may become the picture's: anything else (a file, a script) is dropped.
+} // namespace
+
 QUrl webAddress(const QString &address)
 {
     const QUrl url(address, QUrl::StrictMode);
@@ -83,8 +85,6 @@ QUrl webAddress(const QString &address)
         ? url
         : QUrl();
 }
-
-} // namespace
 
 std::optional<DescribedVideo> parseVideoDescription(QByteArrayView json)
 {
@@ -109,6 +109,23 @@ std::optional<DescribedVideo> parseVideoDescription(QByteArrayView json)
         video.uploadDate = QDate::fromString(date, u"yyyyMMdd"_s);
     }
     video.thumbnail = webAddress(text(object, "thumbnail"_L1));
+    // A list's description holds its entries instead of formats; a flat listing writes them
+    // as references only, and a lazy one leaves their number unknown.
+    video.isPlaylist = text(object, "_type"_L1) == u"playlist"_s;
+    if (video.isPlaylist) {
+        video.playlistTitle = video.title;
+        const QJsonValue entries = object.value("entries"_L1);
+        if (const QJsonValue count = object.value("playlist_count"_L1); count.isDouble()) {
+            video.playlistCount = std::max(count.toInt(-1), -1);
+        } else if (entries.isArray()) {
+            video.playlistCount = static_cast<int>(entries.toArray().size());
+        }
+    } else {
+        video.playlistTitle = text(object, "playlist_title"_L1);
+        if (video.playlistTitle.isEmpty()) {
+            video.playlistTitle = text(object, "playlist"_L1);
+        }
+    }
     for (const QJsonValue value : object.value("formats"_L1).toArray()) {
         formatYoutube format = readFormat(value.toObject());
         if (!format.formatID.isEmpty()) {

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <QUrl>
 
 #include "catalogue/VideoDescription.h"
 #include "catalogue/formatYoutube.h"
@@ -19,6 +20,10 @@ struct DescribedVideo
     VideoDescription video;
     QHash<QString, formatYoutube> formats;
 };
+
+/// `address` when it is a web address (http or https, with a host); empty otherwise: a file
+/// or a script named by outside text is never used.
+QUrl webAddress(const QString &address);
 
 /// One JSON object as the downloader writes it; nothing when it is no object. Every value of
 /// the wrong type counts as absent.

@@ -141,6 +141,7 @@ void DestinationCleanup::begin(const QByteArray &folder, OldFiles oldFiles)
     m_conversion.clear();
 
     DIR *directory = ::opendir(m_realFolder.constData());
+    m_folderMade = !directory && errno == ENOENT;
     if (!directory) {
         return;
     }
@@ -160,7 +161,7 @@ void DestinationCleanup::destinationAnnounced(const QByteArray &path)
     // The usual case: the downloader has not created the file yet. There is nothing to
     // remove, nor to report; and a file that it creates from now on is its own, which
     // deleteFile() must not be left to find.
-    if (!exists(path) || m_oldFiles == OldFiles::Kept) {
+    if (!exists(path) || m_oldFiles == OldFiles::Kept || m_folderMade) {
         return;
     }
     // What lies outside the folder is for deleteFile() to refuse and log.

@@ -70,6 +70,9 @@ private:
     QByteArray m_realFolder;
     OldFiles m_oldFiles = OldFiles::Replaced;
     QHash<QByteArray, FileState> m_before;
+    // The folder was not there at the start (the downloader makes a list's folder): every
+    // file in it is this download's.
+    bool m_folderMade = false;
     QList<QByteArray> m_destinations;
     // The converter's output while no later destination has been announced.
     QByteArray m_conversion;

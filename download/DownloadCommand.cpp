@@ -8,8 +8,10 @@
 #include <iterator>
 #include <optional>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include "download/TitleNaming.h"
 #include "tools/ShellCommand.h"
@@ -138,6 +140,7 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.audioPreserveVideo = choice.audio.preserveVideo;
     request.options = choice.options;
     request.naming = choice.naming;
+    request.downloadArchive = choice.downloadArchive;
     if (!request.audio && choice.quality != QualityChoice::Ticked) {
         applyQualityChoice(request, choice);
         return request;
@@ -254,18 +257,35 @@ QString folderRefusal(const QString &folder)
     return {};
 }
 
-QString outputTemplate(FileNaming naming)
+QString outputTemplate(FileNaming naming, const QString &namePrefix)
 {
+    QString pattern;
     switch (naming) {
     case FileNaming::TitleAndCode:
-        return u"%(title)s [%(format_id)s].%(ext)s"_s;
+        pattern = u"%(title)s [%(format_id)s].%(ext)s"_s;
+        break;
     case FileNaming::Title:
-        return titleOnlyTemplate();
+        pattern = titleOnlyTemplate();
+        break;
     case FileNaming::TitleCodeAndFormat:
+        // What stored files and the users' own scripts expect: keep it as it is.
+        pattern = u"%(title)s%(format_id)s%(format)s.%(ext)s"_s;
         break;
     }
-    // What stored files and the users' own scripts expect: keep it as it is.
-    return u"%(title)s%(format_id)s%(format)s.%(ext)s"_s;
+    // Inside the quoted word of "-o", and read as a template: nothing but digits and "-".
+    // Before the title, so that a name marked by the title-only naming keeps it once
+    // unmarked.
+    QString prefix;
+    std::copy_if(namePrefix.cbegin(), namePrefix.cend(), std::back_inserter(prefix),
+                 [](QChar c) { return (c >= u'0' && c <= u'9') || c == u'-'; });
+    return pattern.replace(u"%(title)s"_s, prefix + u"%(title)s"_s);
+}
+
+QString downloadArchivePath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(folder);
+    return folder + u"/archive.txt"_s;
 }
 
 QString folderWithSlash(const QString &folder)
@@ -297,8 +317,9 @@ QString composeDownloadCommand(const DownloadRequest &request)
     // write somewhere else.
     const QString folder = QString(folderWithSlash(request.folder)).replace(u'%', u"%%"_s);
     QString command = shellQuote(request.youtubeDLPath) + u" -o "_s
-        + shellQuote(folder + outputTemplate(request.naming)) + u" --restrict-filenames -f "_s
-        + shellQuote(formats) + (request.continuePartial ? u" --continue"_s : u" --no-continue"_s)
+        + shellQuote(folder + outputTemplate(request.naming, request.namePrefix))
+        + u" --restrict-filenames -f "_s + shellQuote(formats)
+        + (request.continuePartial ? u" --continue"_s : u" --no-continue"_s)
         + u" --youtube-skip-dash-manifest"_s;
     // A file at a marked name, left by a run cut short, is kept and counted as downloaded.
     if (request.naming == FileNaming::Title) {
@@ -324,6 +345,11 @@ QString composeDownloadCommand(const DownloadRequest &request)
     if (!request.finalFilesList.isEmpty()) {
         command += u" --print-to-file 'after_move:filepath' "_s
             + shellQuote(QString(request.finalFilesList).replace(u'%', u"%%"_s));
+    }
+    // The archive's name is no template ("%" stays as it is); the downloader would expand a
+    // "$NAME" in it, but it lies in Quorvel's own data folder.
+    if (!request.downloadArchive.isEmpty()) {
+        command += u" --download-archive "_s + shellQuote(request.downloadArchive);
     }
     command += composeDownloaderOptions(request.options);
     // After "--" the downloader takes the address as data even when it begins with "-".

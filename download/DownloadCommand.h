@@ -66,6 +66,12 @@ struct DownloadRequest
     /// Carries on from the partial files of an earlier run (--continue) instead of starting
     /// each file anew (--no-continue).
     bool continuePartial = false;
+    /// Put before the title in the file's name: a list's entry's place ("007-"). Digits and
+    /// "-" only; any other character is left out.
+    QString namePrefix {};
+    /// The downloader's archive (--download-archive): the videos it names are skipped, and
+    /// each one downloaded is added; empty: none.
+    QString downloadArchive {};
 };
 
 /// What the user chose for one download.
@@ -89,6 +95,9 @@ struct DownloadChoice
     QList<formatYoutube> listed;
     /// From the Preferences window.
     FileNaming naming = FileNaming::TitleCodeAndFormat;
+    /// The download archive, when the Preferences ask to skip what was downloaded; empty
+    /// otherwise.
+    QString downloadArchive {};
 };
 
 /// The formats to ask for, and what became of the ticked ones on the way.
@@ -128,8 +137,14 @@ QStringList requestedFormats(const QList<formatYoutube> &ticked, bool merge);
 /// downloader would replace it by the environment's value and write elsewhere) is refused.
 QString folderRefusal(const QString &folder);
 
-/// The output template that follows the folder inside the same quoted word.
-QString outputTemplate(FileNaming naming = FileNaming::TitleCodeAndFormat);
+/// The output template that follows the folder inside the same quoted word, with
+/// `namePrefix` (digits and "-" only; any other character is left out) before the title.
+QString outputTemplate(FileNaming naming = FileNaming::TitleCodeAndFormat,
+                       const QString &namePrefix = {});
+
+/// Where the download archive is kept: "archive.txt" in the application's data folder,
+/// which is made when missing (the downloader does not make it).
+QString downloadArchivePath();
 
 /// The folder text of the template: the folder with exactly one "/" at its end.
 QString folderWithSlash(const QString &folder);

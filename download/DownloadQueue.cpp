@@ -105,22 +105,31 @@ void DownloadQueue::restore(bool resume)
 
 qint64 DownloadQueue::add(DownloadJob job)
 {
-    job.state = JobState::Waiting;
-    job.begun = false;
-    job.retries = 0;
-    job.retryAt = {};
-    if (!job.added.isValid()) {
-        job.added = QDateTime::currentDateTime();
+    return addAll({std::move(job)}).constFirst();
+}
+
+QList<qint64> DownloadQueue::addAll(QList<DownloadJob> jobs)
+{
+    QList<qint64> ids;
+    for (DownloadJob &job : jobs) {
+        job.state = JobState::Waiting;
+        job.begun = false;
+        job.retries = 0;
+        job.retryAt = {};
+        if (!job.added.isValid()) {
+            job.added = QDateTime::currentDateTime();
+        }
+        if (!m_store) {
+            job.id = m_nextMemoryId--;
+        } else if (!m_store->insert(job) && m_store->isOpen()) {
+            emit storeProblem(m_store->problem());
+        }
+        ids << job.id;
     }
-    if (!m_store) {
-        job.id = m_nextMemoryId--;
-    } else if (!m_store->insert(job) && m_store->isOpen()) {
-        emit storeProblem(m_store->problem());
-    }
-    m_model->append(job);
+    m_model->appendAll(jobs);
     startWaiting();
     updateActive();
-    return job.id;
+    return ids;
 }
 
 const DownloadJob *DownloadQueue::job(qint64 id) const

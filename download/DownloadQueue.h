@@ -64,6 +64,9 @@ public:
 
     /// Queues the job at the end and starts it when its turn comes; returns its id.
     qint64 add(DownloadJob job);
+    /// Queues the jobs at the end in their order, in one go (one insertion into the model,
+    /// at most one activeChanged()); returns their ids.
+    QList<qint64> addAll(QList<DownloadJob> jobs);
     /// The job of the id; nullptr when there is none.
     const DownloadJob *job(qint64 id) const;
     /// Whether a job runs or waits for its turn or its retry.

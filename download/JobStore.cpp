@@ -470,6 +470,8 @@ QByteArray requestToJson(const DownloadRequest &request)
         {u"formatSort"_s, request.formatSort},
         {u"note"_s, request.note},
         {u"naming"_s, namingId(request.naming)},
+        {u"namePrefix"_s, request.namePrefix},
+        {u"downloadArchive"_s, request.downloadArchive},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -500,5 +502,7 @@ std::optional<DownloadRequest> requestFromJson(const QByteArray &json)
     request.formatSort = object.value(u"formatSort"_s).toString();
     request.note = object.value(u"note"_s).toString();
     request.naming = namingFromId(object.value(u"naming"_s).toString());
+    request.namePrefix = object.value(u"namePrefix"_s).toString();
+    request.downloadArchive = object.value(u"downloadArchive"_s).toString();
     return request;
 }

@@ -231,6 +231,17 @@ void QueueModel::append(const DownloadJob &job)
     endInsertRows();
 }
 
+void QueueModel::appendAll(const QList<DownloadJob> &jobs)
+{
+    if (jobs.isEmpty()) {
+        return;
+    }
+    const int row = rowCount();
+    beginInsertRows({}, row, row + static_cast<int>(jobs.size()) - 1);
+    m_jobs += jobs;
+    endInsertRows();
+}
+
 void QueueModel::reset(const QList<DownloadJob> &jobs)
 {
     beginResetModel();

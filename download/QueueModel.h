@@ -63,6 +63,8 @@ public:
     qint64 idAt(int row) const;
 
     void append(const DownloadJob &job);
+    /// Adds the jobs at the end in one insertion.
+    void appendAll(const QList<DownloadJob> &jobs);
     void reset(const QList<DownloadJob> &jobs);
     /// Replaces the job of the same id, and tells the views which cells changed.
     void update(const DownloadJob &job);

@@ -2,6 +2,8 @@
 // SPDX-License-Identifier: MIT
 #include "download/Session.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include <QDateTime>
@@ -10,9 +12,12 @@
 #include "catalogue/FormatList.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
+#include "catalogue/PlaylistModel.h"
+#include "catalogue/PlaylistReader.h"
 #include "catalogue/ThumbnailFetcher.h"
 #include "download/DownloadQueue.h"
 #include "download/JobStore.h"
+#include "download/ListDownload.h"
 
 using namespace Qt::StringLiterals;
 
@@ -25,8 +30,11 @@ Session::Session(QSettings &store, ToolSet &tools, JobStore *jobs, QObject *pare
     , m_query(new FormatQuery(this))
     , m_queue(new DownloadQueue(jobs, this))
     , m_installer(new ToolInstaller(this))
+    , m_playlist(new PlaylistModel(this))
+    , m_listReader(new PlaylistReader(this))
 {
     connectQuery();
+    connectListReader();
     connectQueue();
     connectInstaller();
     m_queue->setPreparation([this](DownloadRequest &request) { return prepareRun(request); });
@@ -295,12 +303,57 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     choice.container = m_settings.mergeContainer();
     choice.options = downloaderOptions();
     choice.naming = m_settings.fileNaming();
+    choice.downloadArchive = m_settings.skipDownloaded() ? downloadArchivePath() : QString();
     const DownloadRequest request = makeDownloadRequest(choice);
     m_settings.setLastFolder(request.folder);
     queue(request, choice);
 }
 
-void Session::queue(const DownloadRequest &request, const DownloadChoice &choice)
+void Session::downloadEntries(const QString &listTitle, const QList<PlaylistEntry> &entries,
+                              int count, const FolderChooser &chooseFolder)
+{
+    QList<PlaylistEntry> chosen;
+    std::copy_if(entries.cbegin(), entries.cend(), std::back_inserter(chosen),
+                 [](const PlaylistEntry &entry) { return !entry.url.isEmpty(); });
+    // Every ready-made choice merges or extracts: the converter is needed.
+    if (m_listing || m_installing || chosen.isEmpty()
+        || !mayRun(ToolSet::Need::DownloaderAndConverter, chosen.first().url.toString())) {
+        return;
+    }
+    DownloadChoice choice;
+    // The ticked formats are the listed video's, not the list's.
+    choice.quality
+        = qualityChoice() == QualityChoice::Ticked ? QualityChoice::Best : qualityChoice();
+    choice.audio = m_settings.audioSettings();
+    const QString folder = chooseFolder(m_settings.lastFolder());
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (const QString refusal = folderRefusal(folder); !refusal.isEmpty()) {
+        emit messageChanged(refusal, {});
+        return;
+    }
+    choice.folder = folder;
+    choice.container = m_settings.mergeContainer();
+    choice.options = downloaderOptions();
+    choice.naming = m_settings.fileNaming();
+    choice.downloadArchive = m_settings.skipDownloaded() ? downloadArchivePath() : QString();
+    m_settings.setLastFolder(folder);
+    const QList<DownloadRequest> requests = makeListRequests(choice, listTitle, chosen, count);
+    QList<DownloadJob> jobs;
+    for (qsizetype i = 0; i < requests.size(); ++i) {
+        jobs << makeJob(requests.at(i), choice, chosen.at(i).title);
+    }
+    // In one go: the queue's view and its activity change once for the whole list.
+    if (!m_queue->addAll(jobs).contains(m_shownJob)) {
+        emit messageChanged(tr("Ajouté à la file d'attente : %1")
+                                .arg(listTitle.isEmpty() ? jobs.constLast().name() : listTitle),
+                            {});
+    }
+}
+
+DownloadJob Session::makeJob(const DownloadRequest &request, const DownloadChoice &choice,
+                             const QString &title) const
 {
     DownloadJob job;
     job.request = request;
@@ -325,7 +378,17 @@ void Session::queue(const DownloadRequest &request, const DownloadChoice &choice
             ? tr("Meilleur format")
             : tr("Formats %1").arg(request.formatIDs.join(u", "_s));
     }
+    if (!title.isEmpty()) {
+        job.title = title;
+    }
     job.added = QDateTime::currentDateTimeUtc();
+    return job;
+}
+
+void Session::queue(const DownloadRequest &request, const DownloadChoice &choice,
+                    const QString &title)
+{
+    const DownloadJob job = makeJob(request, choice, title);
     const qint64 id = m_queue->add(job);
     // Started at once, the job has said so already; otherwise it waits for its turn.
     if (id != m_shownJob) {
@@ -412,6 +475,7 @@ void Session::stop(Leaving leaving)
     leaving == Leaving::PauseDownloads ? m_queue->pauseAllAndWait() : m_queue->cancelAllAndWait();
     // A listing would hold up the quit.
     m_query->cancel();
+    m_listReader->cancel();
 }
 
 void Session::end(Work work, const QString &message, const QString &detail)
@@ -424,4 +488,56 @@ void Session::end(Work work, const QString &message, const QString &detail)
     }
     emit messageChanged(message, detail);
     emit ended(work);
+}
+
+void Session::connectListReader()
+{
+    connect(m_listReader, &PlaylistReader::entriesRead, m_playlist, &PlaylistModel::append);
+    connect(m_listReader, &PlaylistReader::finished, this, [this](int, bool cut) {
+        if (cut) {
+            emit messageChanged(tr("Liste tronquée : seules les %L1 premières vidéos sont lues")
+                                    .arg(PlaylistReader::entryLimit),
+                                {});
+        }
+        emit listEnded();
+    });
+    connect(m_listReader, &PlaylistReader::failed, this,
+            [this](const QString &message, const QString &detail) {
+                emit messageChanged(message, detail);
+                emit listEnded();
+            });
+    connect(m_listReader, &PlaylistReader::cancelled, this, &Session::listEnded);
+}
+
+PlaylistModel *Session::playlist() const
+{
+    return m_playlist;
+}
+
+void Session::readList(const QString &address)
+{
+    if (m_listReader->isRunning() || !canList() || !mayRun(ToolSet::Need::Downloader, address)) {
+        return;
+    }
+    m_playlist->clear(m_described.playlistTitle.isEmpty() ? m_described.title
+                                                          : m_described.playlistTitle);
+    emit listStarted();
+    m_listReader->start(*youtubeDLPath(), address, downloaderOptions());
+}
+
+bool Session::isReadingList() const
+{
+    return m_listReader->isRunning();
+}
+
+void Session::cancelList()
+{
+    m_listReader->cancel();
+}
+
+void Session::downloadList(const FolderChooser &chooseFolder)
+{
+    // While the list is read, its announced size sets the width of the numbers.
+    downloadEntries(m_playlist->listTitle(), m_playlist->tickedEntries(),
+                    std::max(m_playlist->rowCount(), m_described.playlistCount), chooseFolder);
 }

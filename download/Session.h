@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "catalogue/PlaylistEntry.h"
 #include "catalogue/VideoDescription.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
@@ -17,9 +18,12 @@
 #include "tools/ToolSet.h"
 
 class DownloadQueue;
+struct DownloadJob;
 class FormatQuery;
 class FormatTableModel;
 class JobStore;
+class PlaylistModel;
+class PlaylistReader;
 class QSettings;
 
 /// What the application does, apart from any window: the format listing and its table, the
@@ -83,6 +87,21 @@ public:
     /// order, into the folder that `chooseFolder` gives. The audio download always takes the
     /// ticked formats.
     void download(DownloadMode mode, const QString &address, const FolderChooser &chooseFolder);
+    /// Queues a download of each chosen entry of a list, in their order, as the quality
+    /// choice says ("Formats cochés" gives the best), into a folder named after the list
+    /// inside the one that `chooseFolder` gives. `count`: how many entries the list holds
+    /// (negative when unknown), for the width of the numbers that lead the file names.
+    void downloadEntries(const QString &listTitle, const QList<PlaylistEntry> &entries, int count,
+                         const FolderChooser &chooseFolder);
+    /// The entries of the list that readList() reads, with their ticks.
+    PlaylistModel *playlist() const;
+    /// Reads the entries of the list at `address` into playlist(), from the first, as they
+    /// come; each reading ends with listEnded(), a failure said on the message line.
+    void readList(const QString &address);
+    bool isReadingList() const;
+    void cancelList();
+    /// Queues the ticked entries of playlist(), as downloadEntries() does.
+    void downloadList(const FolderChooser &chooseFolder);
     void updateDownloader();
     void installJavaScriptRuntime();
     void revertDownloader();
@@ -107,6 +126,8 @@ signals:
     void progressChanged(const DownloadProgress &progress);
     /// The download that started last ended well, with the files it left in `folder`.
     void downloadFinished(const QStringList &files, const QString &folder);
+    void listStarted();
+    void listEnded();
     /// Of the tool being installed; `total` is -1 while unknown.
     void transferProgressChanged(qint64 received, qint64 total);
 
@@ -116,8 +137,15 @@ private:
     /// The tools' paths and the downloader's options of a run, or why it cannot run.
     QString prepareRun(DownloadRequest &request) const;
     /// Queues the request under the listed video's title and picture when it is the one.
-    void queue(const DownloadRequest &request, const DownloadChoice &choice);
+    /// `title`, when given, is the job's.
+    void queue(const DownloadRequest &request, const DownloadChoice &choice,
+               const QString &title = {});
+    /// The job of a request, under the listed video's title and picture when it is the one;
+    /// `title`, when given, is the job's.
+    DownloadJob makeJob(const DownloadRequest &request, const DownloadChoice &choice,
+                        const QString &title) const;
     void connectInstaller();
+    void connectListReader();
     /// Whether the tools of `need` and an address are there; says what is missing otherwise.
     bool mayRun(ToolSet::Need need, const QString &address);
     DownloaderOptions downloaderOptions() const;
@@ -132,6 +160,8 @@ private:
     FormatQuery *m_query = nullptr;
     DownloadQueue *m_queue = nullptr;
     ToolInstaller *m_installer = nullptr;
+    PlaylistModel *m_playlist = nullptr;
+    PlaylistReader *m_listReader = nullptr;
     /// The listed video, whose title and picture a download of its address takes along.
     VideoDescription m_described;
     QString m_describedAddress;

@@ -161,6 +161,16 @@ void Settings::setResumeAtStart(bool resume)
     m_store.setValue(key(resumeAtStartKey), resume);
 }
 
+bool Settings::skipDownloaded() const
+{
+    return m_store.value(key(skipDownloadedKey)).toString() == u"true"_s;
+}
+
+void Settings::setSkipDownloaded(bool skip)
+{
+    m_store.setValue(key(skipDownloadedKey), skip);
+}
+
 void Settings::setFileNaming(FileNaming naming)
 {
     m_store.setValue(key(fileNamingKey),

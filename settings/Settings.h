@@ -45,6 +45,7 @@ public:
     static constexpr char16_t fileNamingKey[] = u"FileNaming";
     static constexpr char16_t simultaneousDownloadsKey[] = u"SimultaneousDownloads";
     static constexpr char16_t resumeAtStartKey[] = u"ResumeAtStart";
+    static constexpr char16_t skipDownloadedKey[] = u"SkipDownloaded";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -98,6 +99,10 @@ public:
     /// resume at the next start (off unless stored on).
     bool resumeAtStart() const;
     void setResumeAtStart(bool resume);
+    /// "Ne pas retélécharger ce qui l'a déjà été": whether downloads skip the videos that the
+    /// download archive names (off unless stored on).
+    bool skipDownloaded() const;
+    void setSkipDownloaded(bool skip);
 
     /// What the window remembers from one start to the next: the folder of the last
     /// download, its own size and place, the format table's column widths.

@@ -84,6 +84,7 @@ void preferenceViewController::viewDidLoad()
     m_ui->fileNamingComboBox->setCurrentIndex(static_cast<int>(m_settings.fileNaming()));
     m_ui->simultaneousSpinBox->setValue(m_settings.simultaneousDownloads());
     m_ui->resumeAtStartButton->setChecked(m_settings.resumeAtStart());
+    m_ui->skipDownloadedButton->setChecked(m_settings.skipDownloaded());
 }
 
 void preferenceViewController::showEvent(QShowEvent *event)
@@ -107,6 +108,7 @@ void preferenceViewController::okButton()
     m_settings.setMergeContainer(m_ui->containerComboBox->currentText());
     m_settings.setFileNaming(static_cast<FileNaming>(m_ui->fileNamingComboBox->currentIndex()));
     m_settings.setResumeAtStart(m_ui->resumeAtStartButton->isChecked());
+    m_settings.setSkipDownloaded(m_ui->skipDownloadedButton->isChecked());
     const int simultaneous = m_ui->simultaneousSpinBox->value();
     if (simultaneous != m_settings.simultaneousDownloads()) {
         m_settings.setSimultaneousDownloads(simultaneous);

@@ -15,6 +15,10 @@ struct DownloaderOptions
     QString javaScriptRuntimes;
 };
 
+/// The "--js-runtimes" option alone, after a space; empty when no runtime is named. A listing
+/// of a whole list carries it without "--no-playlist".
+QString composeJavaScriptRuntimeOption(const DownloaderOptions &options);
+
 /// The options, the fixed ones included, as they follow the command's own ones, each word after a
 /// space and every value one quoted shell word.
 QString composeDownloaderOptions(const DownloaderOptions &options);

@@ -47,6 +47,7 @@
 #include "app/QueuePanel.h"
 #include "app/WindowPlacement.h"
 #include "catalogue/FormatTableModel.h"
+#include "download/DownloadCommand.h"
 #include "download/DownloadQueue.h"
 #include "download/JobStore.h"
 #include "download/QueueModel.h"
@@ -284,6 +285,7 @@ private slots:
     void badAddressThenPictureAndSoundInOneFile();
     void oneClickToOneFile();
     void updatedDownloaderRuns();
+    void wholeListChosenEntriesOnce();
 };
 
 void tst_ViewController::startupNamesTheDownloaderOrWhatIsMissing()
@@ -1200,6 +1202,78 @@ void tst_ViewController::killedQuorvelComesBackPaused()
     w.click(u"queueResumeButton"_s);
     QTRY_COMPARE_WITH_TIMEOUT(queueState(w, 0), u"Terminé"_s, 60'000);
     QVERIFY(TestSupport::readFile(queuedJob(w, 0)->files.value(0)) == content);
+}
+
+void tst_ViewController::wholeListChosenEntriesOnce()
+{
+    // A feed of three copies of the local presentation, each its own video to the downloader.
+    QVERIFY(media().isValid());
+    QString items;
+    for (const QString &name : {u"un"_s, u"deux"_s, u"trois"_s}) {
+        const QString file = media().folder() + u'/' + name + u".mpd"_s;
+        QVERIFY(QFile::exists(file) || QFile::copy(media().folder() + u"/manifest.mpd"_s, file));
+        items += u"<item><title>%1</title><enclosure url=\"%2\" type=\"application/dash+xml\" "
+                 "length=\"1\"/></item>"_s.arg(name, media().url(name + u".mpd"_s).toString());
+    }
+    QVERIFY(TestSupport::writeFile(media().folder() + u"/list.xml"_s,
+                                   (u"<?xml version=\"1.0\"?><rss version=\"2.0\"><channel>"
+                                    "<title>Ma liste</title>"_s
+                                    + items + u"</channel></rss>"_s)
+                                       .toUtf8()));
+    // A download archive of this test's own.
+    const QTemporaryDir data;
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
+    const auto restore = qScopeGuard([&dataHome] { qputenv("XDG_DATA_HOME", dataHome); });
+    WindowHarness w;
+    // Preferences: what was downloaded once is not downloaded again.
+    w.window->openPreferences();
+    auto *preferences = w.window->findChild<preferenceViewController *>();
+    QVERIFY(preferences);
+    preferences->findChild<QCheckBox *>(u"skipDownloadedButton"_s)->setChecked(true);
+    preferences->okButton();
+    QVERIFY(Settings(*w.store).skipDownloaded());
+
+    w.window->setAddress(media().url(u"list.xml"_s).toString());
+    w.click(u"getFormatButton"_s);
+    auto *whole = w.child<QPushButton>(u"wholeListButton"_s);
+    QVERIFY(QTest::qWaitFor([whole] { return whole->isVisibleTo(whole->window()); }, 120'000));
+    QVERIFY(w.child<QLabel>(u"playlistSummary"_s)->text().contains(u"Ma liste"_s));
+    QVERIFY(QTest::qWaitFor(
+        [&w] { return w.child<QPushButton>(u"getFormatButton"_s)->isEnabled(); }, 120'000));
+    w.click(u"wholeListButton"_s);
+    auto *cancel = w.child<QPushButton>(u"cancelListButton"_s);
+    QVERIFY(QTest::qWaitFor([cancel] { return !cancel->isEnabled(); }, 120'000));
+    auto *view = w.child<QTableView>(u"playlistView"_s);
+    QVERIFY(view->isVisibleTo(view->window()));
+    QCOMPARE(view->accessibleName(), u"Vidéos de la liste"_s);
+    QAbstractItemModel *model = view->model();
+    QCOMPARE(model->rowCount(), 3);
+    QCOMPARE(w.child<QLabel>(u"playlistCountLabel"_s)->text(), u"3 vidéos"_s);
+    // Édition → "Tout décocher" acts on the list, not on the formats; then all but the second.
+    w.child<QAction>(u"clearAllAction"_s)->trigger();
+    QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+    w.child<QAction>(u"invertAllAction"_s)->trigger();
+    model->setData(model->index(1, 0), Qt::Unchecked, Qt::CheckStateRole);
+
+    const auto files = [&w] {
+        return QDir(w.target.filePath(u"Ma_liste"_s)).entryList(QDir::Files, QDir::Name);
+    };
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    const QStringList first = files();
+    QCOMPARE(first.size(), 2);
+    QVERIFY2(first.at(0).startsWith(u"1-"_s) && first.at(1).startsWith(u"3-"_s),
+             qPrintable(first.join(u", "_s)));
+    // The files gone, a second download of the list fetches nothing.
+    for (const QString &file : first) {
+        QVERIFY(QFile::remove(w.target.filePath(u"Ma_liste/"_s + file)));
+    }
+    QCOMPARE(TestSupport::readFile(downloadArchivePath()).count('\n'), 2);
+    w.click(u"downloadButton"_s);
+    QCOMPARE(w.child<QTableView>(u"queueView"_s)->model()->rowCount(), 4);
+    QVERIFY(w.waitForDownloadEnd());
+    QCOMPARE(files(), QStringList());
 }
 
 QTEST_MAIN(tst_ViewController)

@@ -13,6 +13,7 @@
 #include "catalogue/FormatListing.h"
 #include "catalogue/FormatQuery.h"
 #include "catalogue/FormatTableModel.h"
+#include "catalogue/PlaylistReader.h"
 #include "catalogue/ThumbnailFetcher.h"
 #include "catalogue/VideoDescriptionParser.h"
 
@@ -127,6 +128,8 @@ private slots:
     void query();
     void thumbnail_data();
     void thumbnail();
+    void playlist_data();
+    void playlist();
 
 private:
     // A model over a new list, with the tester that checks every change it announces.
@@ -486,6 +489,59 @@ void tst_Catalogue::thumbnail()
     QVERIFY(TestSupport::writeFile(path, "cached"));
     QCOMPARE(runFetch(fetcher, address, path), u"fetched"_s);
     QCOMPARE(TestSupport::readFile(path), "cached"_ba);
+}
+
+void tst_Catalogue::playlist_data()
+{
+    QTest::addColumn<QString>("mode"); // serve.py's, for the feed
+    QTest::addColumn<QString>("expected"); // "<index> <title> (<list>)|…|<count>", or "failed: …"
+    QTest::newRow("a feed of three") << u"ok"_s
+                                     << u"1 Premier (Essai & liste)|2 Deuxième (Essai & "
+                                        "liste)|3 <b>Troisième</b> (Essai & liste)|3"_s;
+    QTest::newRow("no list there")
+        << u"status-404"_s
+        << u"failed: Lecture de la liste impossible : la page est introuvable (HTTP 404) ; "
+           "vérifiez l'adresse"_s;
+}
+
+void tst_Catalogue::playlist()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, expected);
+    // The downloader reads an RSS feed as a list of its items, each a medium served here.
+    static const ServedFolder media;
+    QVERIFY(media.isValid());
+    QString items;
+    for (const auto &[title, file] : {std::pair {u"Premier"_s, u"manifest.mpd"_s},
+                                      {u"Deuxième"_s, u"init-137.m4s"_s},
+                                      {u"&lt;b&gt;Troisième&lt;/b&gt;"_s, u"init-140.m4s"_s}}) {
+        items += u"<item><title>%1</title><enclosure url=\"%2\" type=\"video/mp4\" "
+                 "length=\"1\"/></item>"_s.arg(title, media.url(file).toString());
+    }
+    QVERIFY(TestSupport::writeFile(
+        media.folder() + u"/feed.xml"_s,
+        (u"<?xml version=\"1.0\"?><rss version=\"2.0\"><channel><title>Essai &amp; "
+         "liste</title>"_s
+         + items + u"</channel></rss>"_s)
+            .toUtf8()));
+    PlaylistReader reader;
+    QStringList seen;
+    connect(&reader, &PlaylistReader::entriesRead, this, [&seen](const QList<PlaylistEntry> &read) {
+        for (const PlaylistEntry &entry : read) {
+            seen << u"%1 %2 (%3)"_s.arg(entry.index).arg(entry.title, entry.listTitle);
+        }
+    });
+    QSignalSpy finished(&reader, &PlaylistReader::finished);
+    QSignalSpy failed(&reader, &PlaylistReader::failed);
+    reader.start(TestSupport::toolFolder() + u"/youtube-dl"_s,
+                 media.url(u"feed.xml"_s, mode).toString());
+    QVERIFY(QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 120'000));
+    if (!failed.isEmpty()) {
+        seen = {u"failed: "_s + failed.at(0).at(0).toString()};
+    } else {
+        seen << finished.at(0).at(0).toString();
+    }
+    QCOMPARE(seen.join(u'|'), expected);
 }
 
 QTEST_GUILESS_MAIN(tst_Catalogue)

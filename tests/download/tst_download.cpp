@@ -22,6 +22,7 @@
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
 #include "download/JobStore.h"
+#include "download/ListDownload.h"
 #include "download/QueueNotices.h"
 #include "download/DownloadQueue.h"
 #include "download/QueueModel.h"
@@ -116,6 +117,8 @@ private slots:
     void commandLine_data();
     void commandLine();
     void qualityAndFolderRules();
+    void listNames_data();
+    void listNames();
     void mergedFormats_data();
     void mergedFormats();
     void monitorLines_data();
@@ -235,6 +238,26 @@ void tst_Download::commandLine_data()
                                                     << u"'/t/youtube-dl' -o '/v/"_s
             + QString(plain).replace(u"--no-continue"_s, u"--continue"_s)
             + u" --ignore-config --no-playlist -- '-a'"_s;
+    // A list's entry: its place before the title, nothing else of the prefix in the word.
+    DownloadRequest numbered = carryingOn;
+    numbered.continuePartial = false;
+    numbered.namePrefix = u"0'7$(x)-"_s;
+    QTest::newRow("numbered entry")
+        << numbered
+        << u"'/t/youtube-dl' -o '/v/07-"_s + plain + u" --ignore-config --no-playlist -- '-a'"_s;
+    numbered.naming = FileNaming::Title;
+    QTest::newRow("numbered entry, title alone")
+        << numbered
+        << u"'/t/youtube-dl' -o '/v/%(id)s#%(format_id)s#07-%(title)s.%(ext)s"_s
+            + plain.sliced(plain.indexOf(u'\''))
+            + u" --no-overwrites --ignore-config "
+              "--no-playlist -- '-a'"_s;
+    DownloadRequest archived = carryingOn;
+    archived.continuePartial = false;
+    archived.downloadArchive = u"/d/Q 50%/archive.txt"_s;
+    QTest::newRow("download archive") << archived
+                                      << u"'/t/youtube-dl' -o '/v/"_s + plain
+            + u" --download-archive '/d/Q 50%/archive.txt' --ignore-config --no-playlist -- '-a'"_s;
     row("title alone: marked, nothing replaced", u"/v"_s, u"22"_s, false, on,
         u"/v/%(id)s#%(format_id)s#%(title)s.%(ext)s"_s + plain.sliced(plain.indexOf(u'\''))
             + u" --no-overwrites"_s,
@@ -275,6 +298,42 @@ void tst_Download::qualityAndFolderRules()
     QCOMPARE(selectionNote({{}, {u"137+140"_s}, {u"136"_s}}),
              u"Aucun format audio coché : réuni au meilleur son proposé (137+140) ; Formats sans "
              "son laissés de côté : 136"_s);
+}
+
+void tst_Download::listNames_data()
+{
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("accents and blanks") << u"  Ma liste  d'été "_s << u"Ma_liste_dete"_s;
+    QTest::newRow("a way out") << u"../../etc"_s << u"etc"_s;
+    QTest::newRow("dots alone") << u".."_s << u"liste"_s;
+    QTest::newRow("empty") << QString() << u"liste"_s;
+    QTest::newRow("no Latin letter") << u"日本語"_s << u"liste"_s;
+    QTest::newRow("shell and template") << u"a$(rm -rf ~)`b` %(id)s"_s << u"arm_-rf_b_ids"_s;
+    QTest::newRow("compatibility forms") << u"ﬁlm ½"_s << u"film_12"_s;
+    QTest::newRow("too long") << QString(150, u'a') + u" b"_s << QString(100, u'a');
+}
+
+void tst_Download::listNames()
+{
+    QFETCH(QString, title);
+    QFETCH(QString, name);
+    QCOMPARE(restrictedFileName(title), name);
+    // The chosen entries go into the list's folder, numbered to the list's width; "Formats
+    // cochés" are the listed video's, not theirs.
+    DownloadChoice choice;
+    choice.folder = u"/v/"_s;
+    choice.quality = QualityChoice::Ticked;
+    const QList<DownloadRequest> requests
+        = makeListRequests(choice, title,
+                           {{.index = 7, .url = QUrl(u"https://a/7"_s)},
+                            {.index = 12, .url = QUrl(u"https://a/12"_s)}},
+                           120);
+    QCOMPARE(requests.size(), 2);
+    QCOMPARE(requests.at(1).folder, u"/v/"_s + name);
+    QCOMPARE(requests.at(0).namePrefix + requests.at(1).namePrefix, u"007-012-"_s);
+    QCOMPARE(requests.at(1).address + requests.at(1).formatIDs.join(u','),
+             u"https://a/12bv*+ba/b"_s);
 }
 
 void tst_Download::mergedFormats_data()
