@@ -20,6 +20,7 @@ PlaylistReader::PlaylistReader(QObject *parent)
     , m_process(new ShellProcess(this))
 {
     m_process->setTimeLimit(defaultTimeout);
+    m_process->setRestInterval(readingRest);
     connect(m_process, &ShellProcess::outputRead, this, &PlaylistReader::readOutput);
     connect(m_process, &ShellProcess::ended, this, &PlaylistReader::processEnded);
 }
@@ -88,7 +89,7 @@ void PlaylistReader::readOutput(const QByteArray &chunk)
         rest = rest.sliced(end + 1);
     }
     // One batch a read: a read is at most 64 KiB, some tens of entries, and small reads
-    // come no more often than ShellProcess lets them.
+    // come no more often than every readingRest.
     if (!m_batch.isEmpty()) {
         emit entriesRead(std::exchange(m_batch, {}));
     }

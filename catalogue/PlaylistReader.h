@@ -28,6 +28,10 @@ public:
     static constexpr qsizetype lineLimit = 1024 * 1024;
     /// Beyond this many entries, the listing is stopped and what was read is kept.
     static constexpr int entryLimit = 100'000;
+    /// The downloader prints an entry a line, a page of them at a time: after a short read the
+    /// pipe rests this long, not the tools' usual 100 ms, so that an entry is shown soon after
+    /// it is written and a full pipe never holds the downloader back for long.
+    static constexpr std::chrono::milliseconds readingRest {20};
 
     explicit PlaylistReader(QObject *parent = nullptr);
 

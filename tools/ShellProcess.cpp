@@ -34,9 +34,8 @@ constexpr std::size_t readSize = 64 * 1024;
 // A writer of short pieces, such as a progress line at a time, would wake Quorvel for each
 // of them: after a read shorter than this, the pipe rests a moment and the next read takes
 // all that came meanwhile. After a longer read, or once the shell has exited, reading goes
-// on at once.
+// on at once. The rest lasts defaultRest unless told otherwise.
 constexpr ssize_t restBelow = 16 * 1024;
-constexpr auto restInterval = std::chrono::milliseconds(100);
 } // namespace
 
 QString ShellProcess::End::reason() const
@@ -101,7 +100,7 @@ ShellProcess::ShellProcess(QObject *parent)
     m_process->setStandardErrorFile(QProcess::nullDevice());
     m_timer->setSingleShot(true);
     m_rest->setSingleShot(true);
-    m_rest->setInterval(restInterval);
+    m_rest->setInterval(defaultRest);
 
     connect(m_process, &QProcess::finished, this, &ShellProcess::processFinished);
     connect(m_process, &QProcess::errorOccurred, this, &ShellProcess::processErrorOccurred);
@@ -119,6 +118,11 @@ ShellProcess::~ShellProcess()
 void ShellProcess::setTimeLimit(std::chrono::milliseconds limit)
 {
     m_timeLimit = limit;
+}
+
+void ShellProcess::setRestInterval(std::chrono::milliseconds interval)
+{
+    m_rest->setInterval(interval);
 }
 
 void ShellProcess::start(const QString &commandLine)

@@ -64,6 +64,11 @@ public:
 
     /// A run still going after this time is stopped and ends as TimedOut; zero: no limit.
     void setTimeLimit(std::chrono::milliseconds limit);
+    /// After a read shorter than 16 KiB, the pipe rests this long (defaultRest unless told)
+    /// and the next read takes all that came meanwhile: fewer wake-ups for a writer of short
+    /// pieces, at the cost of that delay.
+    void setRestInterval(std::chrono::milliseconds interval);
+    static constexpr std::chrono::milliseconds defaultRest {100};
 
     /// Starts the command line; ignored while a run is going.
     void start(const QString &commandLine);
