@@ -4,6 +4,7 @@
 
 #include <QAbstractAnimation>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 
 #include "app/ProgressReadout.h"
 #include "ui_DownloadPanel.h"
@@ -52,6 +53,15 @@ void DownloadPanel::setAllowed(const Allowed &allowed)
 void DownloadPanel::setMergeVideoAndAudio(bool merge)
 {
     m_ui->mergeCheckBox->setChecked(merge);
+}
+
+void DownloadPanel::offerTickedFormats(bool offered)
+{
+    auto *choices = qobject_cast<QStandardItemModel *>(m_ui->qualityComboBox->model());
+    const int row = m_ui->qualityComboBox->findData(static_cast<int>(QualityChoice::Ticked));
+    if (choices && row >= 0) {
+        choices->item(row)->setEnabled(offered);
+    }
 }
 
 void DownloadPanel::setQualityChoice(QualityChoice choice)

@@ -41,6 +41,9 @@ public:
     void setAllowed(const Allowed &allowed);
     void setMergeVideoAndAudio(bool merge);
     void setQualityChoice(QualityChoice choice);
+    /// Whether "Formats cochés" may be chosen: not for a whole list, whose entries have no
+    /// ticked formats.
+    void offerTickedFormats(bool offered);
     void setMessage(const QString &message, const QString &detail = {});
     void showProgress(const DownloadProgress &progress);
     /// A busy bar while formats are listed; the bar back to 0 around a download or an

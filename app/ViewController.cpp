@@ -91,6 +91,8 @@ void ViewController::connectSession()
     DownloadQueue *queue = m_session->queue();
     connectQueue(m_queuePanel, queue, this);
     connectPlaylist(m_playlistPanel, m_formatPanel, m_addressBar, m_session);
+    connect(m_playlistPanel, &PlaylistPanel::listShownChanged, m_downloadPanel,
+            [this](bool shown) { m_downloadPanel->offerTickedFormats(!shown); });
     connect(queue, &DownloadQueue::activeChanged, this, &ViewController::setIsRunning);
     setIsRunning(queue->isActive());
 }

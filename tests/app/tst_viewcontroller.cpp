@@ -1250,6 +1250,10 @@ void tst_ViewController::wholeListChosenEntriesOnce()
     QAbstractItemModel *model = view->model();
     QCOMPARE(model->rowCount(), 3);
     QCOMPARE(w.child<QLabel>(u"playlistCountLabel"_s)->text(), u"3 vidéos"_s);
+    // A list's entries have no ticked formats to offer.
+    auto *qualities = w.child<QComboBox>(u"qualityComboBox"_s);
+    const int ticked = qualities->findData(int(QualityChoice::Ticked));
+    QVERIFY(!(qualities->model()->flags(qualities->model()->index(ticked, 0)) & Qt::ItemIsEnabled));
     // Édition → "Tout décocher" acts on the list, not on the formats; then all but the second.
     w.child<QAction>(u"clearAllAction"_s)->trigger();
     QCOMPARE(model->index(0, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
