@@ -20,9 +20,11 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <QAbstractEventDispatcher>
+#include <QAbstractItemModel>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
@@ -30,6 +32,9 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -65,6 +70,15 @@ constexpr int jobCount = 1000;
 // Larger than the first start's window, as a user with a long queue makes it: the queue then
 // shows a dozen rows or more.
 constexpr QSize windowSize {1600, 1000};
+
+constexpr int listEntryCount = 5000;
+
+qint64 realtimeMicroseconds()
+{
+    timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<qint64>(now.tv_sec) * 1'000'000 + now.tv_nsec / 1000;
+}
 
 qint64 monotonicNanoseconds()
 {
@@ -130,12 +144,13 @@ void writeResult(const std::map<QString, double> &figures)
 // database), the settings in the work folder.
 struct Window
 {
-    Window(const QString &work, const QString &database)
+    Window(const QString &work, const QString &database,
+           const QString &toolFolder = QStringLiteral(QUORVEL_BENCH_TOOL_DIR))
         : store(work + u"/settings.ini"_s, QSettings::IniFormat)
         , jobs(database)
     {
         tools.setVersionCache(&store);
-        tools.lookUp(QStringLiteral(QUORVEL_BENCH_TOOL_DIR), work + u"/managed"_s);
+        tools.lookUp(toolFolder, work + u"/managed"_s);
     }
     QSettings store;
     ToolSet tools;
@@ -449,6 +464,153 @@ int measureDownloads(const QString &work, const QString &database, const QString
     return EXIT_SUCCESS;
 }
 
+// The stand-in downloader of a list's measure: its version, a listing that describes a list
+// of 5,000 videos, and the flat reading of that list from `entries`, at once ("all") or 100
+// lines every 50 ms ("slow"); the realtime clock before the first line goes to `written`.
+QByteArray listDownloader(const QString &entries, const QString &written, const QString &mode)
+{
+    const QByteArray chunk = mode == u"slow"_s ? "100" : "0";
+    return "#!/bin/bash\n"
+           "entries='"
+        + entries.toUtf8() + "'\nwritten='" + written.toUtf8() + "'\nchunk=" + chunk
+        + "\n"
+          "for argument in \"$@\"; do\n"
+          "  case \"$argument\" in\n"
+          "    --version) echo 2099.01.01; exit 0 ;;\n"
+          "    --flat-playlist)\n"
+          "      if [[ $chunk == 0 ]]; then\n"
+          "        echo \"$EPOCHREALTIME\" > \"$written\"\n"
+          "        cat \"$entries\"\n"
+          "      else\n"
+          "        mapfile -t lines < \"$entries\"\n"
+          "        echo \"$EPOCHREALTIME\" > \"$written\"\n"
+          "        for ((at = 0; at < ${#lines[@]}; at += chunk)); do\n"
+          "          printf '%s\\n' \"${lines[@]:at:chunk}\"\n"
+          "          sleep 0.05\n"
+          "        done\n"
+          "      fi\n"
+          "      exit 0 ;;\n"
+          "    -F)\n"
+          "      echo 'ID  EXT  RESOLUTION  NOTE'\n"
+          "      echo '{\"_type\": \"playlist\", \"id\": \"liste\", \"title\": \"Liste\", "
+          "\"playlist_count\": "
+        + QByteArray::number(listEntryCount)
+        + ", \"entries\": []}'\n"
+          "      exit 0 ;;\n"
+          "  esac\n"
+          "done\n"
+          "exit 2\n";
+}
+
+// --child list <work> <database> <mode>: the whole list read through the window, its
+// stand-in downloader writing the entries at once or slowly (see listDownloader).
+int measureList(const QString &work, const QString &database, const QString &mode)
+{
+    const QString tools = work + u"/list-tools-"_s + mode;
+    const QString written = work + u"/list-written"_s;
+    QDir().mkpath(tools);
+    QFile::remove(written);
+    const QString downloader = tools + u"/youtube-dl"_s;
+    if (!TestSupport::writeFile(downloader,
+                                listDownloader(work + u"/list-entries.jsonl"_s, written, mode))
+        || !QFile::setPermissions(downloader,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        return EXIT_FAILURE;
+    }
+    QFile::remove(tools + u"/ffmpeg"_s);
+    QFile::link(QStringLiteral(QUORVEL_BENCH_TOOL_DIR) + u"/ffmpeg"_s, tools + u"/ffmpeg"_s);
+    Window parts(work, database, tools);
+    ViewController window(parts.store, parts.tools, &parts.jobs);
+    bool shown = false;
+    new FirstPaintWatcher(&window, [&shown] { shown = true; });
+    window.resize(windowSize);
+    window.show();
+    while (!shown) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    parts.tools.askDownloaderVersion();
+    waitFor(500);
+    window.setAddress(u"http://127.0.0.1/liste?id=bench"_s);
+    auto *listing = window.findChild<QPushButton *>(u"getFormatButton"_s);
+    auto *whole = window.findChild<QPushButton *>(u"wholeListButton"_s);
+    auto *table = window.findChild<QTableView *>(u"playlistView"_s);
+    if (!listing || !whole || !table) {
+        std::fprintf(stderr, "bench_queue: the list's widgets were not found\n");
+        return EXIT_FAILURE;
+    }
+    listing->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (!(whole->isVisibleTo(&window) && whole->isEnabled() && listing->isEnabled())) {
+        if (waited.elapsed() > 60'000) {
+            std::fprintf(stderr, "bench_queue: the whole list was never offered\n");
+            return EXIT_FAILURE;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    }
+    waitFor(500);
+    QAbstractItemModel *model = table->model();
+
+    std::map<QString, double> figures;
+    const qint64 residentBefore = statusField(u"/proc/self/status"_s, "VmRSS:");
+    const qint64 peakBefore = statusField(u"/proc/self/status"_s, "VmHWM:");
+    qint64 firstRow = 0;
+    qint64 allRows = 0;
+    double longestGap = 0;
+    int ticks = 0;
+    QEventLoop loop;
+    const auto look = [&] {
+        const int rows = model->rowCount();
+        if (rows > 0 && firstRow == 0) {
+            firstRow = realtimeMicroseconds();
+        }
+        if (rows >= listEntryCount && allRows == 0) {
+            allRows = realtimeMicroseconds();
+            loop.quit();
+        }
+    };
+    QObject::connect(model, &QAbstractItemModel::rowsInserted, &loop, look);
+    QObject::connect(model, &QAbstractItemModel::modelReset, &loop, look);
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        longestGap = std::max(longestGap, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.start();
+        ++ticks;
+        look();
+        if (waited.elapsed() > 180'000) {
+            loop.quit();
+        }
+    });
+    sinceTick.start();
+    ticker.start();
+    waited.start();
+    const qint64 clicked = realtimeMicroseconds();
+    whole->click();
+    loop.exec();
+    ticker.stop();
+    const qint64 residentAfter = statusField(u"/proc/self/status"_s, "VmRSS:");
+    const qint64 peakAfter = statusField(u"/proc/self/status"_s, "VmHWM:");
+
+    QFile side(written);
+    const double firstWrite
+        = side.open(QIODevice::ReadOnly) ? side.readAll().trimmed().toDouble() * 1e6 : 0;
+    figures[u"rows"_s] = model->rowCount();
+    figures[u"ticks"_s] = ticks;
+    figures[u"longestGap"_s] = longestGap;
+    figures[u"clickToWrite"_s] = (firstWrite - static_cast<double>(clicked)) / 1e3;
+    figures[u"toFirstRow"_s]
+        = firstRow > 0 ? (static_cast<double>(firstRow) - firstWrite) / 1e3 : -1;
+    figures[u"toAllRows"_s] = allRows > 0 ? (static_cast<double>(allRows) - firstWrite) / 1e3 : -1;
+    figures[u"residentAddedKiB"_s] = static_cast<double>(residentAfter - residentBefore);
+    figures[u"peakAddedKiB"_s] = static_cast<double>(peakAfter - peakBefore);
+    figures[u"residentAfterKiB"_s] = static_cast<double>(residentAfter);
+    writeResult(figures);
+    return EXIT_SUCCESS;
+}
+
 int runChild(int argc, char *argv[], qint64 mainEntry)
 {
     QApplication application(argc, argv);
@@ -464,6 +626,9 @@ int runChild(int argc, char *argv[], qint64 mainEntry)
     }
     if (what == u"downloads"_s) {
         return measureDownloads(work, database, arguments.mid(5));
+    }
+    if (what == u"list"_s) {
+        return measureList(work, database, arguments.value(5));
     }
     return EXIT_FAILURE;
 }
@@ -664,6 +829,61 @@ bool makeQueue(const QString &database, const QStringList &pictures, const QStri
     return true;
 }
 
+// The flat reading of a list of 5,000 videos, one JSON line each, about 1.3 KB a line: what
+// the downloader writes for a channel's list, the addresses on the loopback.
+bool makeListEntries(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        return false;
+    }
+    for (int index = 1; index <= listEntryCount; ++index) {
+        const QString id = u"vid%1-éèàç"_s.arg(index, 6, 10, QLatin1Char('0')).left(11);
+        QJsonArray thumbnails;
+        for (const auto &[name, width, height] :
+             {std::tuple {"default", 120, 90}, std::tuple {"mqdefault", 320, 180},
+              std::tuple {"hqdefault", 480, 360}, std::tuple {"maxresdefault", 1280, 720}}) {
+            thumbnails.append(QJsonObject {
+                {u"url"_s, u"http://127.0.0.1/vi/%1/%2.jpg"_s.arg(id, QLatin1StringView(name))},
+                {u"width"_s, width},
+                {u"height"_s, height}});
+        }
+        const QJsonObject entry {
+            {u"_type"_s, u"url"_s},
+            {u"ie_key"_s, u"Generic"_s},
+            {u"id"_s, id},
+            {u"url"_s, u"http://127.0.0.1/watch?v=%1"_s.arg(index)},
+            {u"webpage_url"_s, u"http://127.0.0.1/watch?v=%1"_s.arg(index)},
+            {u"title"_s,
+             u"Épisode n° %1 — Les leçons d’été à Montréal : « ça déménage » et "
+             u"crème brûlée"_s.arg(index)},
+            {u"description"_s,
+             u"Dans cet épisode, on découvre les rues de Montréal, les "
+             u"marchés, la fête de la Saint-Jean et les façades colorées du "
+             u"Plateau. Réalisation : Zoé Lefèvre ; musique : Gaëtan "
+             u"Béranger. Abonnez-vous à la chaîne pour ne rien manquer !"_s},
+            {u"duration"_s, 60 + (index * 37) % 3600},
+            {u"channel"_s, u"Chaîne des Vidéastes Francophones"_s},
+            {u"channel_id"_s, u"UCabcdefghijklmnopqrstuv"_s},
+            {u"channel_url"_s, u"http://127.0.0.1/channel/UCabcdefghijklmnopqrstuv"_s},
+            {u"uploader"_s, u"Chaîne des Vidéastes Francophones"_s},
+            {u"view_count"_s, index * 1013},
+            {u"thumbnails"_s, thumbnails},
+            {u"live_status"_s, u"not_live"_s},
+            {u"playlist_index"_s, index},
+            {u"playlist_title"_s, u"Liste"_s},
+            {u"playlist_id"_s, u"liste"_s},
+            {u"playlist_count"_s, listEntryCount},
+            {u"playlist"_s, u"Liste"_s},
+            {u"extractor"_s, u"generic"_s},
+        };
+        if (file.write(QJsonDocument(entry).toJson(QJsonDocument::Compact) + '\n') < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int drive(int argc, char *argv[])
 {
     QCoreApplication application(argc, argv);
@@ -683,10 +903,14 @@ int drive(int argc, char *argv[])
                                         u"100"_s);
     const QCommandLineOption rateOption(u"rate"_s, u"KiB/s of each download (3900)."_s, u"KiB/s"_s,
                                         u"3900"_s);
-    parser.addOptions(
-        {startsOption, windowsOption, idleOption, downloadsOption, sizeOption, rateOption});
+    const QCommandLineOption listsOption(
+        u"lists"_s, u"Readings of a whole list of 5,000 videos, of each kind (3)."_s, u"count"_s,
+        u"3"_s);
+    parser.addOptions({startsOption, windowsOption, idleOption, downloadsOption, sizeOption,
+                       rateOption, listsOption});
     parser.process(application);
-    const int starts = std::max(1, parser.value(startsOption).toInt());
+    const int starts = std::max(0, parser.value(startsOption).toInt());
+    const int lists = std::max(0, parser.value(listsOption).toInt());
     const int windows = std::max(0, parser.value(windowsOption).toInt());
     const int downloads = std::max(0, parser.value(downloadsOption).toInt());
 
@@ -699,10 +923,12 @@ int drive(int argc, char *argv[])
     say(u"Platform: %1, display %2"_s.arg(qEnvironmentVariable("QT_QPA_PLATFORM", u"(default)"_s),
                                           qEnvironmentVariable("DISPLAY", u"(none)"_s)));
 
-    const QStringList pictures = makePictures(work.path());
+    const bool withQueue = starts > 0 || windows > 0 || downloads > 0;
+    const QStringList pictures = withQueue ? makePictures(work.path()) : QStringList();
     const QString empty = work.filePath(u"empty.sqlite"_s);
     const QString full = work.filePath(u"full.sqlite"_s);
-    if (pictures.isEmpty() || !makeQueue(full, pictures, work.filePath(u"videos"_s))) {
+    if (withQueue
+        && (pictures.isEmpty() || !makeQueue(full, pictures, work.filePath(u"videos"_s)))) {
         std::fprintf(stderr, "bench_queue: the pictures or the queue could not be made\n");
         return EXIT_FAILURE;
     }
@@ -711,31 +937,34 @@ int drive(int argc, char *argv[])
     }
 
     // 1. The start, empty queue and 1,000 jobs in turn; the first of each fills the caches.
-    say(u"\nStart to the window's first paint, from before posix_spawn (%1 starts each, "
-        u"alternating, after one not counted):"_s.arg(starts));
-    std::vector<Figures> emptyStarts;
-    std::vector<Figures> fullStarts;
-    for (int index = 0; index <= starts; ++index) {
-        for (const bool withJobs : {false, true}) {
-            const auto figures
-                = startChild(work.path(), {u"start"_s, work.path(), withJobs ? full : empty});
-            if (!figures) {
-                return EXIT_FAILURE;
-            }
-            if (index > 0) {
-                (withJobs ? fullStarts : emptyStarts).push_back(*figures);
+    if (starts > 0) {
+        say(u"\nStart to the window's first paint, from before posix_spawn (%1 starts each, "
+            u"alternating, after one not counted):"_s.arg(starts));
+        std::vector<Figures> emptyStarts;
+        std::vector<Figures> fullStarts;
+        for (int index = 0; index <= starts; ++index) {
+            for (const bool withJobs : {false, true}) {
+                const auto figures
+                    = startChild(work.path(), {u"start"_s, work.path(), withJobs ? full : empty});
+                if (!figures) {
+                    return EXIT_FAILURE;
+                }
+                if (index > 0) {
+                    (withJobs ? fullStarts : emptyStarts).push_back(*figures);
+                }
             }
         }
+        const Spread emptyShown = spread(column(emptyStarts, u"fromSpawn"_s));
+        const Spread fullShown = spread(column(fullStarts, u"fromSpawn"_s));
+        say(u"  empty queue: %1; from main() %2"_s.arg(
+            shown(emptyShown, u"ms"_s),
+            shown(spread(column(emptyStarts, u"fromMain"_s)), u"ms"_s)));
+        say(u"  %1 jobs: %2; from main() %3"_s.arg(
+            QString::number(jobCount), shown(fullShown, u"ms"_s),
+            shown(spread(column(fullStarts, u"fromMain"_s)), u"ms"_s)));
+        say(u"  => the queue adds %1 ms (medians; aim at most 100 ms)"_s.arg(
+            number(fullShown.median - emptyShown.median)));
     }
-    const Spread emptyShown = spread(column(emptyStarts, u"fromSpawn"_s));
-    const Spread fullShown = spread(column(fullStarts, u"fromSpawn"_s));
-    say(u"  empty queue: %1; from main() %2"_s.arg(
-        shown(emptyShown, u"ms"_s), shown(spread(column(emptyStarts, u"fromMain"_s)), u"ms"_s)));
-    say(u"  %1 jobs: %2; from main() %3"_s.arg(
-        QString::number(jobCount), shown(fullShown, u"ms"_s),
-        shown(spread(column(fullStarts, u"fromMain"_s)), u"ms"_s)));
-    say(u"  => the queue adds %1 ms (medians; aim at most 100 ms)"_s.arg(
-        number(fullShown.median - emptyShown.median)));
 
     // 2, 4, 5. Scrolling, memory, idle wake-ups.
     if (windows > 0) {
@@ -844,6 +1073,55 @@ int drive(int argc, char *argv[])
         say(u"  => %1 of CPU a second, that is %2 of one core (aim at most 1 %)"_s.arg(
             shown(spread(column(runs, u"cpuPerSecond"_s)), u"ms"_s, 2),
             number(spread(column(runs, u"cpuPerSecond"_s)).median / 10.0, 2) + u" %"_s));
+    }
+    // 6. A whole list of 5,000 videos read through the window.
+    if (lists > 0) {
+        const QString entries = work.filePath(u"list-entries.jsonl"_s);
+        if (!makeListEntries(entries)) {
+            return EXIT_FAILURE;
+        }
+        say(u"\nA whole list of %1 videos read through the window (\"Toute la liste\" after a "
+            u"listing), the stand-in downloader's lines of %2 bytes on average, %3 runs of "
+            u"each kind; times from the stand-in's clock before its first line, a 1 ms timer "
+            u"ticking:"_s.arg(
+                QString::number(listEntryCount),
+                number(static_cast<double>(QFileInfo(entries).size()) / listEntryCount, 0),
+                QString::number(lists)));
+        for (const QString &mode : {u"all"_s, u"slow"_s}) {
+            std::vector<Figures> runs;
+            for (int index = 0; index < lists; ++index) {
+                // An empty queue each time.
+                const QString database = work.filePath(u"list-%1-%2.sqlite"_s.arg(mode).arg(index));
+                const auto figures
+                    = startChild(work.path(), {u"list"_s, work.path(), database, mode});
+                if (!figures) {
+                    return EXIT_FAILURE;
+                }
+                runs.push_back(*figures);
+            }
+            std::vector<double> resident = column(runs, u"residentAddedKiB"_s);
+            std::vector<double> peak = column(runs, u"peakAddedKiB"_s);
+            for (double &value : resident) {
+                value = value * 1024 / 1e6;
+            }
+            for (double &value : peak) {
+                value = value * 1024 / 1e6;
+            }
+            say(mode == u"all"_s ? u"  all at once (the file written in one go):"_s
+                                 : u"  slowly (100 lines every 50 ms):"_s);
+            say(u"    rows shown %1; click to the first line written %2"_s.arg(
+                shown(spread(column(runs, u"rows"_s)), QString(), 0),
+                shown(spread(column(runs, u"clickToWrite"_s)), u"ms"_s)));
+            say(u"    first line written to the first row %1 (aim at most 100 ms); to all "
+                u"rows %2"_s.arg(shown(spread(column(runs, u"toFirstRow"_s)), u"ms"_s),
+                                 shown(spread(column(runs, u"toAllRows"_s)), u"ms"_s)));
+            say(u"    longest gap between ticks while reading %1 (aim at most 16 ms), %2 "
+                u"ticks"_s.arg(shown(spread(column(runs, u"longestGap"_s)), u"ms"_s),
+                               shown(spread(column(runs, u"ticks"_s)), QString(), 0)));
+            say(u"    memory added, all rows against before the click: resident %1, peak %2 "
+                u"(aim at most 30 MB)"_s.arg(shown(spread(resident), u"MB"_s),
+                                             shown(spread(peak), u"MB"_s)));
+        }
     }
     return EXIT_SUCCESS;
 }
