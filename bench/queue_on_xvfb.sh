@@ -6,7 +6,8 @@
 # a real X server: bench_queue under Xvfb with the xcb platform. Installs what is missing,
 # builds ./build-bench (Release) when bench_queue is not there, and runs it with a home and
 # XDG folders of its own, so that the user's settings and queue are never touched. Asserts
-# nothing; options go to bench_queue (--starts, --windows, --idle, --downloads, --size, --rate).
+# nothing; options go to bench_queue (--starts, --windows, --idle, --downloads, --size, --rate,
+# --lists); 0 skips a measure.
 set -euo pipefail
 
 # shellcheck source=scripts/setup.sh
