@@ -207,28 +207,35 @@ void FormatQuery::processEnded(const ShellProcess::End &end)
     m_parser->start();
 }
 
+Failure downloaderFailure(const ShellProcess::End &end, const QByteArray &output,
+                          const QString &failing)
+{
+    if (end.couldNotRun()) {
+        return {FormatQuery::tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)),
+                {}};
+    }
+    if (const QString error = lastErrorLine(output); !error.isEmpty()) {
+        // A common failure is explained; any other is shown as the downloader wrote it.
+        const Failure failure = describeFailure(QString(), error);
+        return {failure.detail.isEmpty() ? failure.message : failing.arg(failure.message),
+                failure.detail};
+    }
+    // A downloader that failed without a word still fails, not "nothing found".
+    if (!end.succeeded()) {
+        return {FormatQuery::tr("Le téléchargeur a échoué (%1)").arg(end.reason()), {}};
+    }
+    return {};
+}
+
 void FormatQuery::report(const Listing &listing, const QByteArray &output,
                          const ShellProcess::End &end)
 {
     const QList<formatYoutube> &formats = listing.formats;
     if (formats.isEmpty()) {
-        if (end.couldNotRun()) {
-            emit failed(tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)), {});
-            return;
-        }
-        const QString error = lastErrorLine(output);
-        if (!error.isEmpty()) {
-            // A common failure is explained; any other is shown as the downloader wrote it.
-            const Failure failure = describeFailure(QString(), error);
-            emit failed(failure.detail.isEmpty()
-                            ? failure.message
-                            : tr("Recherche des formats impossible : %1").arg(failure.message),
-                        failure.detail);
-            return;
-        }
-        // A downloader that failed without a word still fails, not "no formats".
-        if (!end.succeeded()) {
-            emit failed(tr("Le téléchargeur a échoué (%1)").arg(end.reason()), {});
+        const Failure failure
+            = downloaderFailure(end, output, tr("Recherche des formats impossible : %1"));
+        if (!failure.message.isEmpty()) {
+            emit failed(failure.message, failure.detail);
             return;
         }
     }

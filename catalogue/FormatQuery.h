@@ -12,6 +12,7 @@
 #include "catalogue/VideoDescription.h"
 #include "catalogue/formatYoutube.h"
 #include "tools/DownloaderOptions.h"
+#include "tools/FailureExplanation.h"
 #include "tools/ShellProcess.h"
 
 class QThread;
@@ -82,3 +83,10 @@ private:
     bool m_atLineStart = true;
     bool m_inDescription = false;
 };
+
+/// Why a run of the downloader that gave nothing failed, in French, its line as the detail
+/// when explained: it could not run, it wrote an error line (explained and put into
+/// `failing`, "… impossible : %1"), or it failed without a word. An empty message when it
+/// ended well and said nothing wrong.
+Failure downloaderFailure(const ShellProcess::End &end, const QByteArray &output,
+                          const QString &failing);

@@ -4,8 +4,7 @@
 
 #include <utility>
 
-#include "catalogue/FormatListing.h"
-#include "tools/FailureExplanation.h"
+#include "catalogue/FormatQuery.h"
 #include "tools/ShellCommand.h"
 
 using namespace Qt::StringLiterals;
@@ -147,23 +146,10 @@ void PlaylistReader::processEnded(const ShellProcess::End &end)
     }
     // Entries read count more than an error about one of them.
     if (m_count == 0) {
-        if (end.couldNotRun()) {
-            const QList<QByteArray> lines = m_messages.trimmed().split('\n');
-            emit failed(tr("Impossible de lancer le téléchargeur : %1")
-                            .arg(QString::fromUtf8(lines.last()).trimmed()),
-                        {});
-            return;
-        }
-        if (const QString error = lastErrorLine(m_messages); !error.isEmpty()) {
-            const Failure failure = describeFailure(QString(), error);
-            emit failed(failure.detail.isEmpty()
-                            ? failure.message
-                            : tr("Lecture de la liste impossible : %1").arg(failure.message),
-                        failure.detail);
-            return;
-        }
-        if (!end.succeeded()) {
-            emit failed(tr("Le téléchargeur a échoué (%1)").arg(end.reason()), {});
+        const Failure failure
+            = downloaderFailure(end, m_messages, tr("Lecture de la liste impossible : %1"));
+        if (!failure.message.isEmpty()) {
+            emit failed(failure.message, failure.detail);
             return;
         }
     }
