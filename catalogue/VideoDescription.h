@@ -3,8 +3,26 @@
 #pragma once
 
 #include <QDate>
+#include <QList>
 #include <QString>
 #include <QUrl>
+
+/// A language in which the site offers a video's subtitles.
+struct SubtitleLanguage
+{
+    /// The site's code ("fr", "en-US", "pt-BR"): letters, digits, "-" and "_" only, never
+    /// beginning with "-", which the downloader would read as "all but".
+    QString code;
+    /// The description's own name for it ("French"), plain text; empty when none.
+    QString name {};
+    /// Made by the site's speech recognition ("automatic_captions") rather than by a person.
+    bool automatic = false;
+
+    bool operator==(const SubtitleLanguage &) const = default;
+};
+
+/// As the video card shows it: "fr — français", "en — English (automatique)".
+QString subtitleLanguageText(const SubtitleLanguage &language);
 
 /// What the downloader tells of a listed video beside its formats, from its description in
 /// JSON. Every text is the site's: shown as plain text only.
@@ -30,4 +48,9 @@ struct VideoDescription
     /// The list's title: the description's own for a list, the list that a video was
     /// described from otherwise; empty when none.
     QString playlistTitle {};
+    /// The subtitle languages offered: those made by a person first, in the description's
+    /// order, then the automatic ones whose code is not among them. At most
+    /// subtitleLanguageLimit.
+    QList<SubtitleLanguage> subtitles {};
+    static constexpr qsizetype subtitleLanguageLimit = 300;
 };

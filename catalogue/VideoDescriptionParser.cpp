@@ -164,3 +164,9 @@ QList<formatYoutube> completedFormats(QList<formatYoutube> formats,
     }
     return formats;
 }
+
+QString subtitleLanguageText(const SubtitleLanguage &language)
+{
+    // To be written.
+    return language.code;
+}

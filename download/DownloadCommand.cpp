@@ -356,3 +356,13 @@ QString composeDownloadCommand(const DownloadRequest &request)
     command += u" -- "_s + shellQuote(request.address);
     return command;
 }
+
+SubtitleRequest subtitleRequest(const QList<SubtitleLanguage> &offered, const QStringList &ticked,
+                                bool embed)
+{
+    // To be written.
+    Q_UNUSED(offered);
+    Q_UNUSED(ticked);
+    Q_UNUSED(embed);
+    return {};
+}

@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include "catalogue/VideoDescription.h"
 #include "catalogue/formatYoutube.h"
 #include "settings/Settings.h"
 #include "tools/DownloaderOptions.h"
@@ -34,6 +35,24 @@ QString qualityChoiceId(QualityChoice choice);
 QualityChoice qualityChoiceFromId(const QString &id);
 /// The choice as the window offers it, in French ("Meilleure qualité (image et son)").
 QString qualityChoiceText(QualityChoice choice);
+
+/// The subtitles a download asks for: only languages that the video offers.
+struct SubtitleRequest
+{
+    /// The codes, as the description gives them; empty: no subtitles.
+    QStringList languages {};
+    /// Some are made by a person ("--write-subs"), some are automatic ("--write-auto-subs").
+    bool regular = false;
+    bool automatic = false;
+    /// Into the video ("--embed-subs"), rather than beside it as .srt files.
+    bool embed = false;
+
+    bool operator==(const SubtitleRequest &) const = default;
+};
+
+/// The subtitles to ask for: the `ticked` codes that `offered` holds, in the order offered.
+SubtitleRequest subtitleRequest(const QList<SubtitleLanguage> &offered, const QStringList &ticked,
+                                bool embed);
 
 /// Everything a download's command line is made of.
 struct DownloadRequest
@@ -72,6 +91,10 @@ struct DownloadRequest
     /// The downloader's archive (--download-archive): the videos it names are skipped, and
     /// each one downloaded is added; empty: none.
     QString downloadArchive {};
+    /// The subtitles asked for; none unless told.
+    SubtitleRequest subtitles {};
+    /// What goes into the file beside picture and sound.
+    EmbedChoice embed {};
 };
 
 /// What the user chose for one download.
@@ -98,6 +121,10 @@ struct DownloadChoice
     /// The download archive, when the Preferences ask to skip what was downloaded; empty
     /// otherwise.
     QString downloadArchive {};
+    /// Of the listed video, when it is the one downloaded; none otherwise.
+    SubtitleRequest subtitles {};
+    /// From the Preferences window.
+    EmbedChoice embed {};
 };
 
 /// The formats to ask for, and what became of the ticked ones on the way.

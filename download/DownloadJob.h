@@ -47,6 +47,9 @@ struct DownloadJob
     QString reason;
     QString detail;
     DownloadProgress progress;
+    /// Finished, but with something missing, in French ("Sous-titres fr non téléchargés : …");
+    /// empty otherwise.
+    QString warning {};
     /// The final files, once Finished.
     QStringList files;
     /// The files that its runs announced: what a cancel of the paused job cleans up beside.

@@ -171,6 +171,58 @@ void Settings::setSkipDownloaded(bool skip)
     m_store.setValue(key(skipDownloadedKey), skip);
 }
 
+CookieChoice Settings::cookieChoice() const
+{
+    CookieChoice choice;
+    choice.source = cookieSourceFromId(m_store.value(key(cookieSourceKey)).toString());
+    choice.browser = m_store.value(key(cookieBrowserKey)).toString();
+    choice.profile = m_store.value(key(cookieProfileKey)).toString();
+    choice.file = m_store.value(key(cookieFileKey)).toString();
+    return choice;
+}
+
+void Settings::setCookieChoice(const CookieChoice &choice)
+{
+    m_store.setValue(key(cookieSourceKey), cookieSourceId(choice.source));
+    m_store.setValue(key(cookieBrowserKey), choice.browser);
+    m_store.setValue(key(cookieProfileKey), choice.profile);
+    m_store.setValue(key(cookieFileKey), choice.file);
+}
+
+QStringList Settings::subtitleLanguages() const
+{
+    return m_store.value(key(subtitleLanguagesKey)).toStringList();
+}
+
+void Settings::setSubtitleLanguages(const QStringList &languages)
+{
+    m_store.setValue(key(subtitleLanguagesKey), languages);
+}
+
+bool Settings::subtitlesEmbedded() const
+{
+    return m_store.value(key(subtitlesEmbeddedKey)).toString() == u"true"_s;
+}
+
+void Settings::setSubtitlesEmbedded(bool embedded)
+{
+    m_store.setValue(key(subtitlesEmbeddedKey), embedded);
+}
+
+EmbedChoice Settings::embedChoice() const
+{
+    const auto on
+        = [this](const char16_t *name) { return m_store.value(key(name)).toString() == u"true"_s; };
+    return {on(embedMetadataKey), on(embedThumbnailKey), on(embedChaptersKey)};
+}
+
+void Settings::setEmbedChoice(const EmbedChoice &embed)
+{
+    m_store.setValue(key(embedMetadataKey), embed.metadata);
+    m_store.setValue(key(embedThumbnailKey), embed.thumbnail);
+    m_store.setValue(key(embedChaptersKey), embed.chapters);
+}
+
 void Settings::setFileNaming(FileNaming naming)
 {
     m_store.setValue(key(fileNamingKey),

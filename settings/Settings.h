@@ -11,6 +11,7 @@
 #include <QtGlobal>
 
 #include "catalogue/formatYoutube.h"
+#include "tools/Cookies.h"
 
 class QSettings;
 
@@ -20,6 +21,17 @@ struct AudioSettings
     QString format;
     qint32 quality = 0;
     ControlState preserveVideo = ControlState::On;
+};
+
+/// What the downloader puts into the file beside picture and sound: the title and other
+/// details, the picture (which a webm file cannot hold), the chapters. All off unless stored.
+struct EmbedChoice
+{
+    bool metadata = false;
+    bool thumbnail = false;
+    bool chapters = false;
+
+    bool operator==(const EmbedChoice &) const = default;
 };
 
 /// How the downloaded files are named: the downloader's long name (title, format code and
@@ -46,6 +58,15 @@ public:
     static constexpr char16_t simultaneousDownloadsKey[] = u"SimultaneousDownloads";
     static constexpr char16_t resumeAtStartKey[] = u"ResumeAtStart";
     static constexpr char16_t skipDownloadedKey[] = u"SkipDownloaded";
+    static constexpr char16_t cookieSourceKey[] = u"CookieSource";
+    static constexpr char16_t cookieBrowserKey[] = u"CookieBrowser";
+    static constexpr char16_t cookieProfileKey[] = u"CookieProfile";
+    static constexpr char16_t cookieFileKey[] = u"CookieFile";
+    static constexpr char16_t subtitleLanguagesKey[] = u"SubtitleLanguages";
+    static constexpr char16_t subtitlesEmbeddedKey[] = u"SubtitlesEmbedded";
+    static constexpr char16_t embedMetadataKey[] = u"EmbedMetadata";
+    static constexpr char16_t embedThumbnailKey[] = u"EmbedThumbnail";
+    static constexpr char16_t embedChaptersKey[] = u"EmbedChapters";
 
     static QString seededAudioFormat();
     static constexpr qint32 seededAudioQuality = 0;
@@ -103,6 +124,21 @@ public:
     /// download archive names (off unless stored on).
     bool skipDownloaded() const;
     void setSkipDownloaded(bool skip);
+
+    /// The "Cookies" part of the Preferences: none unless another source is stored. Names and
+    /// paths only.
+    CookieChoice cookieChoice() const;
+    void setCookieChoice(const CookieChoice &choice);
+    /// The subtitle languages ticked on the video card ("fr", "en-US"), remembered from one
+    /// video to the next, in the order ticked; and whether they go into the video ("Intégrés à
+    /// la vidéo") rather than beside it as .srt files (off unless stored on).
+    QStringList subtitleLanguages() const;
+    void setSubtitleLanguages(const QStringList &languages);
+    bool subtitlesEmbedded() const;
+    void setSubtitlesEmbedded(bool embedded);
+    /// "Intégrer les métadonnées", "Intégrer la miniature", "Intégrer les chapitres".
+    EmbedChoice embedChoice() const;
+    void setEmbedChoice(const EmbedChoice &embed);
 
     /// What the window remembers from one start to the next: the folder of the last
     /// download, its own size and place, the format table's column widths.

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include "tools/Cookies.h"
+
 /// The downloader's options that its listing and its downloads both carry. Beside these,
 /// both always carry "--ignore-config" (what Quorvel reads and where files land must not
 /// depend on the user's own configuration) and "--no-playlist" (a video address that also
@@ -13,6 +15,12 @@ struct DownloaderOptions
     /// The value of "--js-runtimes"; empty: the option is left out (a downloader older than
     /// 2025.11 does not know it).
     QString javaScriptRuntimes;
+    /// Where the downloader takes its cookies from, as chosen in the Preferences (a queued job
+    /// keeps the choice it was made with).
+    CookieChoice cookies {};
+    /// With a cookies.txt: the private copy (CookieCopy) that this run passes with
+    /// "--cookies"; the user's own file is never passed. Empty: no "--cookies".
+    QString cookieCopy {};
 };
 
 /// The "--js-runtimes" option alone, after a space; empty when no runtime is named. A listing

@@ -128,3 +128,10 @@ bool isPassingFailure(const QString &downloaderLine)
         QRegularExpression::CaseInsensitiveOption);
     return !ownWords.contains(lasting) && ownWords.contains(network);
 }
+
+bool asksForSignIn(const QString &downloaderLine)
+{
+    // To be written.
+    Q_UNUSED(downloaderLine);
+    return false;
+}

@@ -26,3 +26,7 @@ Failure describeFailure(const QString &prefix, const QString &downloaderLine);
 /// error, a time-out, HTTP 403, 429 or 5xx. An unavailable video, a sign-in asked, a format
 /// gone or a full disk are lasting.
 bool isPassingFailure(const QString &downloaderLine);
+
+/// Whether the failure says that the site wants to know who asks: a sign-in, a bot check, or
+/// HTTP 401, 403 or 429. Cookies from the browser are then the way out.
+bool asksForSignIn(const QString &downloaderLine);

@@ -116,6 +116,8 @@ private slots:
     void queueNotices();
     void commandLine_data();
     void commandLine();
+    void optionRules_data();
+    void optionRules();
     void qualityAndFolderRules();
     void listNames_data();
     void listNames();
@@ -269,6 +271,49 @@ void tst_Download::commandLine()
     QFETCH(DownloadRequest, request);
     QFETCH(QString, line);
     QCOMPARE(composeDownloadCommand(request), line);
+}
+
+void tst_Download::optionRules_data()
+{
+    QTest::addColumn<DownloadChoice>("choice");
+    // Words that the command line holds, and words that it must not hold.
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    // What the download says of the choice; empty: nothing.
+    QTest::addColumn<QString>("note");
+    DownloadChoice base;
+    base.folder = u"/v"_s;
+    base.address = u"https://a/w"_s;
+    base.quality = QualityChoice::Best;
+    base.container = u"mkv"_s;
+    base.audio = {u"mp3"_s, 0, ControlState::Off};
+    QTest::newRow("nothing asked") << base << QStringList {}
+                                   << QStringList {u"--cookies"_s, u"--cookies-from-browser"_s,
+                                                   u"-subs"_s, u"--embed"_s, u"--ignore-errors"_s}
+                                   << QString();
+
+    // Where the cookies come from.
+
+    // Subtitles, and what goes into the file.
+}
+
+void tst_Download::optionRules()
+{
+    QFETCH(DownloadChoice, choice);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QFETCH(QString, note);
+    DownloadRequest request = makeDownloadRequest(choice);
+    request.youtubeDLPath = u"/t/youtube-dl"_s;
+    request.ffmpegPath = u"/t/ffmpeg"_s;
+    const QString line = composeDownloadCommand(request);
+    for (const QString &word : present) {
+        QVERIFY2(line.contains(word), qPrintable(word + u" missing from "_s + line));
+    }
+    for (const QString &word : absent) {
+        QVERIFY2(!line.contains(word), qPrintable(word + u" found in "_s + line));
+    }
+    QCOMPARE(request.note, note);
 }
 
 void tst_Download::qualityAndFolderRules()

@@ -41,7 +41,8 @@ private:
 } // namespace TestSupport
 
 /// A folder made by a script of tests/fakes (make-dash.sh: the local DASH presentation, codes
-/// 137 and 140; make-releases.sh: the tools' releases), served from 127.0.0.1 by serve.py.
+/// 137 and 140; make-releases.sh: the tools' releases; make-page.sh: a page with a video and
+/// its French subtitles), served from 127.0.0.1 by serve.py.
 class ServedFolder final
 {
 public:

@@ -4,7 +4,8 @@ request for /<mode>/<path> serves <path>; the mode says how: ok, stall (a little
 nothing), hang (half, then nothing, unless a Range asks for a part: a transfer that only a
 downloader carrying on from its partial file ends), truncate (half, then the connection
 closes), drip (a byte every 2 s), throttle-<n> (n KiB a second, in small pieces),
-status-<code> (that HTTP status, no file), huge-<name> (the file <name> announced as 1 GiB)
+status-<code> (that HTTP status, no file), cookie-<token> (401 unless the request carries the
+cookie pass=<token>; with it, ok, and one more cookie set), huge-<name> (the file <name> announced as 1 GiB)
 or endless-<name> (<name> without a length); the last two send 600 MiB of zeros in place of
 the file; any other mode is ok. A request with "Range: bytes=N-" (or N-M) gets that part of
 the file with 206 and Content-Range, as a downloader that carries on from a partial file
@@ -25,6 +26,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if kind == 'status' and target.isdigit():
             self.send_error(int(target))
             return
+        if kind == 'cookie':
+            if 'pass=' + target not in re.split(r';\s*', self.headers.get('Cookie', '')):
+                self.send_error(401)
+                return
         path = os.path.join(root, name.split('?')[0])
         if not os.path.isfile(path):
             self.send_error(404)
@@ -47,6 +52,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             data = data[first:last + 1]
         else:
             self.send_response(200)
+        if kind == 'cookie':
+            self.send_header('Set-Cookie', 'served=1; Path=/')
         self.send_header('Accept-Ranges', 'bytes')
         if not synthetic or kind != 'endless':
             self.send_header('Content-Length', str(1 << 30 if synthetic else len(data)))
