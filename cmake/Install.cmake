@@ -47,7 +47,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 # driver that keeps the queue, and the tools.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6svg6, libqt6sql6-sqlite, yt-dlp, ffmpeg, python3, gpgv")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+# What the downloader's single-file program uses when present (an updated downloader brings
+# none of them): covers in m4a, mp3 and opus files, Chromium's cookies, and more of the sites.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-translations-l10n, python3-mutagen, python3-secretstorage, python3-pycryptodome, python3-brotli, python3-certifi")
 set(CPACK_QUORVEL_TOOL_FOLDER "${CMAKE_INSTALL_LIBEXECDIR}/quorvel")
 set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/PackageToolLinks.cmake")
 include(CPack)
