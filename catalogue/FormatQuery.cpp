@@ -62,6 +62,10 @@ struct FormatQuery::Listing
 
 FormatQuery::~FormatQuery()
 {
+    // The downloader ends before its cookies' copy goes: it writes them back as it ends, and
+    // would make the file anew.
+    m_process->disconnect(this);
+    m_process->stopAndWait();
     // The parsing that runs, and any cancelled one still finishing its line, stop before
     // their next line. One that would not in time is left to end on its own (it holds
     // nothing of this object) rather than hold up the quit: a running thread is never
@@ -105,12 +109,20 @@ void FormatQuery::start(const QString &youtubeDLPath, const QString &address,
     m_descriptionCut = false;
     m_atLineStart = true;
     m_inDescription = false;
-    m_process->start(composeCommand(youtubeDLPath, address, options));
+    DownloaderOptions given = options;
+    if (options.cookies.source == CookieSource::File) {
+        if (const QString problem = m_cookieCopy.make(options.cookies.file); !problem.isEmpty()) {
+            refuse(tr("Recherche des formats impossible : %1").arg(problem));
+            return;
+        }
+        given.cookieCopy = m_cookieCopy.path();
+    }
+    m_process->start(composeCommand(youtubeDLPath, address, given));
 }
 
 bool FormatQuery::isRunning() const
 {
-    return m_process->isRunning() || m_parser;
+    return m_process->isRunning() || m_parser || m_refusing;
 }
 
 void FormatQuery::cancel()
@@ -123,6 +135,19 @@ void FormatQuery::cancel()
         m_parser = nullptr;
         emit failed(cancelledMessage(), {});
     }
+}
+
+void FormatQuery::refuse(const QString &message)
+{
+    // Once start() has returned, as a run's end comes; running until then.
+    m_refusing = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, message] {
+            m_refusing = false;
+            emit failed(message, {});
+        },
+        Qt::QueuedConnection);
 }
 
 void FormatQuery::setTimeout(std::chrono::milliseconds timeout)
@@ -157,6 +182,8 @@ void FormatQuery::readOutput(const QByteArray &chunk)
 
 void FormatQuery::processEnded(const ShellProcess::End &end)
 {
+    // The downloader has written its cookies back, and is done with them.
+    m_cookieCopy.remove();
     const QByteArray output = std::exchange(m_output, {});
     const QByteArray description = std::exchange(m_description, {});
     const bool descriptionCut = std::exchange(m_descriptionCut, false);
@@ -214,7 +241,14 @@ Failure downloaderFailure(const ShellProcess::End &end, const QByteArray &output
         return {FormatQuery::tr("Impossible de lancer le téléchargeur : %1").arg(lastLine(output)),
                 {}};
     }
-    if (const QString error = lastErrorLine(output); !error.isEmpty()) {
+    QString error = lastErrorLine(output);
+    // A downloader that fails before it can say "ERROR:" (a browser's cookies it cannot read)
+    // ends with Python's traceback, whose last line tells why.
+    if (const QString last = lastLine(output);
+        error.isEmpty() && !end.succeeded() && isTracebackEnd(last.toUtf8())) {
+        error = last;
+    }
+    if (!error.isEmpty()) {
         // A common failure is explained; any other is shown as the downloader wrote it.
         const Failure failure = describeFailure(QString(), error);
         return {failure.detail.isEmpty() ? failure.message : failing.arg(failure.message),

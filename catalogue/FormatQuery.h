@@ -11,6 +11,7 @@
 
 #include "catalogue/VideoDescription.h"
 #include "catalogue/formatYoutube.h"
+#include "tools/Cookies.h"
 #include "tools/DownloaderOptions.h"
 #include "tools/FailureExplanation.h"
 #include "tools/ShellProcess.h"
@@ -38,7 +39,9 @@ public:
     static QString composeCommand(const QString &youtubeDLPath, const QString &address,
                                   const DownloaderOptions &options = {});
 
-    /// Starts a query; ignored while one is running.
+    /// Starts a query; ignored while one is running. With a cookies.txt, a private copy of it
+    /// is given to the downloader and removed when the query ends; a file that cannot be given
+    /// fails the query at once (failed() just after this returns), without starting anything.
     void start(const QString &youtubeDLPath, const QString &address,
                const DownloaderOptions &options = {});
     bool isRunning() const;
@@ -68,12 +71,17 @@ signals:
 private:
     struct Listing;
 
+    // Ends the query started with `message`, without having run anything.
+    void refuse(const QString &message);
     void readOutput(const QByteArray &chunk);
     void processEnded(const ShellProcess::End &end);
     void report(const Listing &listing, const QByteArray &output, const ShellProcess::End &end);
 
     ShellProcess *m_process = nullptr;
     QThread *m_parser = nullptr;
+    CookieCopy m_cookieCopy;
+    // A refused start whose failed() is on its way.
+    bool m_refusing = false;
     // The table part of the output, and apart from it the last line that is a JSON object,
     // each kept up to its own size.
     QByteArray m_output;
@@ -85,8 +93,8 @@ private:
 };
 
 /// Why a run of the downloader that gave nothing failed, in French, its line as the detail
-/// when explained: it could not run, it wrote an error line (explained and put into
-/// `failing`, "… impossible : %1"), or it failed without a word. An empty message when it
-/// ended well and said nothing wrong.
+/// when explained: it could not run, it wrote an error line or failed with a Python traceback
+/// (its last line; explained and put into `failing`, "… impossible : %1"), or it failed
+/// without a word. An empty message when it ended well and said nothing wrong.
 Failure downloaderFailure(const ShellProcess::End &end, const QByteArray &output,
                           const QString &failing);

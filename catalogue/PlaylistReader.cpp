@@ -27,10 +27,19 @@ PlaylistReader::PlaylistReader(QObject *parent)
 QString PlaylistReader::composeCommand(const QString &youtubeDLPath, const QString &address,
                                        const DownloaderOptions &options)
 {
-    // Not the shared options: they hold "--no-playlist". Lazily, so that the first entries
-    // come before the whole list is known; "--" keeps an address that begins with "-" one.
+    // Not the shared options: they hold "--no-playlist"; the chosen ones (the JavaScript
+    // runtime, the cookies) all the same. Lazily, so that the first entries come before the
+    // whole list is known; "--" keeps an address that begins with "-" one.
     return shellQuote(youtubeDLPath) + u" --ignore-config --flat-playlist --lazy-playlist -j"_s
-        + composeJavaScriptRuntimeOption(options) + u" -- "_s + shellQuote(address);
+        + composeChosenOptions(options) + u" -- "_s + shellQuote(address);
+}
+
+PlaylistReader::~PlaylistReader()
+{
+    // The downloader ends before its cookies' copy goes: it writes them back as it ends, and
+    // would make the file anew.
+    m_process->disconnect(this);
+    m_process->stopAndWait();
 }
 
 void PlaylistReader::start(const QString &youtubeDLPath, const QString &address,
@@ -46,12 +55,33 @@ void PlaylistReader::start(const QString &youtubeDLPath, const QString &address,
     m_count = 0;
     m_order = 0;
     m_cut = false;
-    m_process->start(composeCommand(youtubeDLPath, address, options));
+    DownloaderOptions given = options;
+    if (options.cookies.source == CookieSource::File) {
+        if (const QString problem = m_cookieCopy.make(options.cookies.file); !problem.isEmpty()) {
+            refuse(tr("Lecture de la liste impossible : %1").arg(problem));
+            return;
+        }
+        given.cookieCopy = m_cookieCopy.path();
+    }
+    m_process->start(composeCommand(youtubeDLPath, address, given));
 }
 
 bool PlaylistReader::isRunning() const
 {
-    return m_process->isRunning();
+    return m_process->isRunning() || m_refusing;
+}
+
+void PlaylistReader::refuse(const QString &message)
+{
+    // Once start() has returned, as a run's end comes; running until then.
+    m_refusing = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this, message] {
+            m_refusing = false;
+            emit failed(message, {});
+        },
+        Qt::QueuedConnection);
 }
 
 void PlaylistReader::cancel()
@@ -120,6 +150,8 @@ void PlaylistReader::readLine(QByteArrayView line)
 
 void PlaylistReader::processEnded(const ShellProcess::End &end)
 {
+    // The downloader has written its cookies back, and is done with them.
+    m_cookieCopy.remove();
     // A last line without its line break is a line all the same.
     if (!m_line.isEmpty() && !m_lineTooLong && !m_cut) {
         readLine(std::exchange(m_line, {}));

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "catalogue/PlaylistEntry.h"
+#include "tools/Cookies.h"
 #include "tools/DownloaderOptions.h"
 #include "tools/ShellProcess.h"
 
@@ -34,13 +35,20 @@ public:
     static constexpr std::chrono::milliseconds readingRest {20};
 
     explicit PlaylistReader(QObject *parent = nullptr);
+    /// Stops a running listing with its whole process group, without emitting anything.
+    ~PlaylistReader() override;
 
     /// The command line: "<path> --ignore-config --flat-playlist --lazy-playlist -j
-    /// [--js-runtimes …] -- <address>", path, address and values each one quoted word.
+    /// [--js-runtimes …] [--cookies … | --cookies-from-browser …] -- <address>", path,
+    /// address and values each one quoted word: the chosen options (composeChosenOptions())
+    /// without the fixed ones, as "--no-playlist" would keep the list from being read.
     static QString composeCommand(const QString &youtubeDLPath, const QString &address,
                                   const DownloaderOptions &options = {});
 
-    /// Starts a listing; ignored while one is running.
+    /// Starts a listing; ignored while one is running. With a cookies.txt, a private copy of it
+    /// is given to the downloader and removed when the listing ends; a file that cannot be
+    /// given fails the listing at once (failed() just after this returns), without starting
+    /// anything.
     void start(const QString &youtubeDLPath, const QString &address,
                const DownloaderOptions &options = {});
     bool isRunning() const;
@@ -68,8 +76,13 @@ private:
     void readOutput(const QByteArray &chunk);
     void readLine(QByteArrayView line);
     void processEnded(const ShellProcess::End &end);
+    // Ends the listing started with `message`, without having run anything.
+    void refuse(const QString &message);
 
     ShellProcess *m_process = nullptr;
+    CookieCopy m_cookieCopy;
+    // A refused start whose failed() is on its way.
+    bool m_refusing = false;
     // The unterminated tail of the last read, and whether it has gone past lineLimit (the
     // rest of that line is then skipped).
     QByteArray m_line;

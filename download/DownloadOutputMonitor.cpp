@@ -9,6 +9,8 @@
 
 #include <QByteArrayView>
 
+#include "tools/FailureExplanation.h"
+
 namespace {
 constexpr QByteArrayView destinationMarker("[download] Destination: ");
 constexpr QByteArrayView extractionMarker("[ExtractAudio] Destination: ");
@@ -176,6 +178,12 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
     if (view.startsWith(errorPrefix)) {
         const qsizetype start = skipBlanks(view, errorPrefix.size());
         emit errorReported(QString::fromUtf8(view.sliced(start)));
+        return;
+    }
+    // A downloader that fails before it can say "ERROR:" (a browser's cookies it cannot
+    // read) ends with Python's traceback, whose last line tells why.
+    if (isTracebackEnd(view)) {
+        emit errorReported(QString::fromUtf8(view));
         return;
     }
     const qsizetype destination = find(view, destinationMarker);

@@ -51,7 +51,8 @@ signals:
     void filesAnnounced(int count);
     /// A "[download] " line whose first text is a number followed by "%".
     void progressChanged(const DownloadProgress &progress);
-    /// An "ERROR:" line, without that prefix.
+    /// An "ERROR:" line, without that prefix, or the last line of a Python traceback
+    /// (isTracebackEnd()).
     void errorReported(const QString &line);
 
 private:

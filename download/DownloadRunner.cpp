@@ -87,6 +87,24 @@ void DownloadRunner::start(const DownloadRequest &request)
     } else {
         m_finalFilesList.reset();
     }
+    if (request.options.cookies.source == CookieSource::File) {
+        if (const QString problem = m_cookieCopy.make(request.options.cookies.file);
+            !problem.isEmpty()) {
+            m_finalFilesList.reset();
+            // Once start() has returned, as a run's end comes (the queue starts its next job
+            // from failed()); running until then.
+            m_refusing = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, problem] {
+                    m_refusing = false;
+                    emit failed(failurePrefix() + problem, {});
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        named.options.cookieCopy = m_cookieCopy.path();
+    }
     m_keepsOriginals = request.audio && request.audioPreserveVideo == ControlState::On;
     const QString commandLine = composeDownloadCommand(named);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
@@ -101,7 +119,7 @@ void DownloadRunner::start(const DownloadRequest &request)
 
 bool DownloadRunner::isRunning() const
 {
-    return m_process->isRunning();
+    return m_process->isRunning() || m_refusing;
 }
 
 void DownloadRunner::cancel()
@@ -151,6 +169,8 @@ void DownloadRunner::announceProgress(DownloadProgress progress)
 void DownloadRunner::processEnded(const ShellProcess::End &end)
 {
     m_monitor->finish();
+    // The downloader has written its cookies back, and is done with them.
+    m_cookieCopy.remove();
     switch (end.kind) {
     case ShellProcess::EndKind::Cancelled:
         // Every partial file stays, under the downloader's own names, for the next run to

@@ -11,6 +11,7 @@
 #include <QString>
 
 #include "download/DestinationCleanup.h"
+#include "tools/Cookies.h"
 #include "tools/ShellProcess.h"
 
 #include "download/DownloadOutputMonitor.h"
@@ -33,7 +34,10 @@ public:
     ~DownloadRunner() override;
 
     /// Logs the shell's arguments and starts the download; its folder is the only place
-    /// where files are ever removed. Ignored while running.
+    /// where files are ever removed. Ignored while running. With a cookies.txt, a private
+    /// copy of it is given to the downloader and removed when the download ends; a file that
+    /// cannot be given fails the download (failed() just after this returns, with why), and
+    /// nothing is started.
     void start(const DownloadRequest &request);
     bool isRunning() const;
 
@@ -82,6 +86,9 @@ private:
     ShellProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
     DestinationCleanup m_cleanup;
+    CookieCopy m_cookieCopy;
+    // A refused start whose failed() is on its way.
+    bool m_refusing = false;
     QString m_lastError;
     // The files that the output announced, and which of how many the downloader fetches.
     QList<QByteArray> m_produced;

@@ -457,7 +457,9 @@ bool JobStore::setOrder(const QList<qint64> &ids)
 QByteArray requestToJson(const DownloadRequest &request)
 {
     // The tools' paths, the options, the list of final files and whether to carry on are
-    // decided at each run.
+    // decided at each run; but the cookies, which the job keeps as it was made with them. Their
+    // source only: names and paths, never a cookie.
+    const CookieChoice &cookies = request.options.cookies;
     const QJsonObject object {
         {u"folder"_s, request.folder},
         {u"address"_s, request.address},
@@ -472,6 +474,11 @@ QByteArray requestToJson(const DownloadRequest &request)
         {u"naming"_s, namingId(request.naming)},
         {u"namePrefix"_s, request.namePrefix},
         {u"downloadArchive"_s, request.downloadArchive},
+        {u"cookies"_s,
+         QJsonObject {{u"source"_s, cookieSourceId(cookies.source)},
+                      {u"browser"_s, cookies.browser},
+                      {u"profile"_s, cookies.profile},
+                      {u"file"_s, cookies.file}}},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -504,5 +511,11 @@ std::optional<DownloadRequest> requestFromJson(const QByteArray &json)
     request.naming = namingFromId(object.value(u"naming"_s).toString());
     request.namePrefix = object.value(u"namePrefix"_s).toString();
     request.downloadArchive = object.value(u"downloadArchive"_s).toString();
+    // A row stored before the cookies has none: None.
+    const QJsonObject cookies = object.value(u"cookies"_s).toObject();
+    request.options.cookies
+        = {cookieSourceFromId(cookies.value(u"source"_s).toString()),
+           cookies.value(u"browser"_s).toString(), cookies.value(u"profile"_s).toString(),
+           cookies.value(u"file"_s).toString()};
     return request;
 }

@@ -12,7 +12,8 @@
 
 #include "download/DownloadJob.h"
 
-/// The stored form of a job's request (JSON), the fields filled in at each run left out.
+/// The stored form of a job's request (JSON), the fields filled in at each run left out; of the
+/// options, only the cookie choice (names and paths, never a cookie), which the job keeps.
 QByteArray requestToJson(const DownloadRequest &request);
 /// The request stored as `json`; nothing when it is not a request's stored form.
 std::optional<DownloadRequest> requestFromJson(const QByteArray &json);

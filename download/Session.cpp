@@ -231,7 +231,7 @@ bool Session::mayRun(ToolSet::Need need, const QString &address)
 
 DownloaderOptions Session::downloaderOptions() const
 {
-    return {m_tools.javaScriptRuntimeOption()};
+    return {m_tools.javaScriptRuntimeOption(), m_settings.cookieChoice()};
 }
 
 QualityChoice Session::qualityChoice() const
@@ -360,7 +360,9 @@ DownloadJob Session::makeJob(const DownloadRequest &request, const DownloadChoic
     // Filled in at each run, so that an updated downloader is the one that runs.
     job.request.youtubeDLPath.clear();
     job.request.ffmpegPath.clear();
+    // But the cookies: a queued job keeps the choice it was made with.
     job.request.options = {};
+    job.request.options.cookies = request.options.cookies;
     if (m_described.described && request.address == m_describedAddress) {
         job.title = m_described.title;
         if (!m_described.thumbnail.isEmpty()) {
@@ -407,7 +409,10 @@ QString Session::prepareRun(DownloadRequest &request) const
     }
     request.youtubeDLPath = youtubeDLPath().value_or(QString());
     request.ffmpegPath = ffmpegPath().value_or(QString());
+    // The job's own cookies, chosen when it was made.
+    const CookieChoice cookies = request.options.cookies;
     request.options = downloaderOptions();
+    request.options.cookies = cookies;
     return {};
 }
 

@@ -23,10 +23,12 @@ struct DownloaderOptions
     QString cookieCopy {};
 };
 
-/// The "--js-runtimes" option alone, after a space; empty when no runtime is named. A listing
-/// of a whole list carries it without "--no-playlist".
-QString composeJavaScriptRuntimeOption(const DownloaderOptions &options);
+/// The options that follow the user's choices, without the fixed ones: "--js-runtimes" when
+/// a runtime is named, then the cookies ("--cookies" with the private copy, or
+/// "--cookies-from-browser"), each word after a space and every value one quoted shell word;
+/// empty when there is none. A reading of a whole list carries these without "--no-playlist".
+QString composeChosenOptions(const DownloaderOptions &options);
 
-/// The options, the fixed ones included, as they follow the command's own ones, each word after a
-/// space and every value one quoted shell word.
+/// The options, the chosen ones (composeChosenOptions()) and the fixed ones, as they follow the
+/// command's own ones, each word after a space and every value one quoted shell word.
 QString composeDownloaderOptions(const DownloaderOptions &options);

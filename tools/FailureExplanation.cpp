@@ -19,11 +19,22 @@ struct Known
 };
 
 // Tried in this order: a line may match several (a 404 page also asks to report an issue).
-const std::array<Known, 11> knownFailures {{
+const std::array<Known, 13> knownFailures {{
+    // Before the sign-in: what the downloader says when it could not read the cookies it was
+    // told to take may name a sign-in too.
+    {u"could not find .* cookies database|Failed to decrypt|secretstorage|cookies database",
+     QT_TRANSLATE_NOOP("Failure",
+                       "le téléchargeur n'a pas pu lire les cookies de ce navigateur ; "
+                       "choisissez un autre profil, ou un fichier cookies.txt")},
     {u"Sign in to confirm|confirm you.re not a bot|login required|use --cookies|members-only",
      QT_TRANSLATE_NOOP("Failure",
                        "le site demande de se connecter ou de confirmer que vous n'êtes pas un "
-                       "robot ; réessayez plus tard")},
+                       "robot ; donnez au téléchargeur les cookies du navigateur où vous êtes "
+                       "connecté")},
+    {u"HTTP Error 401",
+     QT_TRANSLATE_NOOP("Failure",
+                       "le site demande de se connecter (HTTP 401) ; donnez au téléchargeur les "
+                       "cookies du navigateur où vous êtes connecté")},
     {u"Unsupported URL|is not a valid URL",
      QT_TRANSLATE_NOOP("Failure", "cette adresse n'est pas prise en charge ; vérifiez-la")},
     {u"Video unavailable|Private video|video is private|has been removed|no longer available|"
@@ -32,12 +43,13 @@ const std::array<Known, 11> knownFailures {{
     {u"HTTP Error 403",
      QT_TRANSLATE_NOOP("Failure",
                        "le site refuse l'accès (HTTP 403) ; Outils → Mettre à jour le "
-                       "téléchargeur")},
+                       "téléchargeur, ou donnez-lui les cookies du navigateur")},
     {u"HTTP Error 404",
      QT_TRANSLATE_NOOP("Failure", "la page est introuvable (HTTP 404) ; vérifiez l'adresse")},
     {u"HTTP Error 429",
      QT_TRANSLATE_NOOP("Failure",
-                       "le site reçoit trop de demandes (HTTP 429) ; réessayez plus tard")},
+                       "le site reçoit trop de demandes (HTTP 429) ; réessayez plus tard, ou "
+                       "donnez au téléchargeur les cookies du navigateur")},
     {u"Requested format is not available",
      QT_TRANSLATE_NOOP("Failure",
                        "le format demandé n'est pas disponible ; listez les formats à nouveau")},
@@ -53,6 +65,17 @@ const std::array<Known, 11> knownFailures {{
     {u"Permission denied|Read-only file system",
      QT_TRANSLATE_NOOP("Failure", "écriture refusée dans le dossier ; choisissez-en un autre")},
 }};
+
+// The site wants to know who asks; the status alone decides, as the reason phrase after it is
+// the server's.
+const QRegularExpression &signInAsked()
+{
+    static const QRegularExpression pattern(
+        u"Sign in to confirm|confirm you.re not a bot|login required|use --cookies|"
+        "members-only|HTTP Error (401|403|429)\\b"_s,
+        QRegularExpression::CaseInsensitiveOption);
+    return pattern;
+}
 
 // After the others: the downloader's own advice when it no longer understands a site.
 const QRegularExpression &outdated()
@@ -131,7 +154,26 @@ bool isPassingFailure(const QString &downloaderLine)
 
 bool asksForSignIn(const QString &downloaderLine)
 {
-    // To be written.
-    Q_UNUSED(downloaderLine);
-    return false;
+    return downloadersOwnWords(downloaderLine).contains(signInAsked());
+}
+
+bool isTracebackEnd(QByteArrayView line)
+{
+    // "FileNotFoundError: …", "yt_dlp.utils.DownloadError: …": a dotted name at the line's
+    // start, ending in "Error" or "Exception", then ": ". A traceback's other lines are
+    // indented or begin with "Traceback".
+    const auto isNameStart
+        = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; };
+    if (line.isEmpty() || !isNameStart(line.front())) {
+        return false;
+    }
+    qsizetype end = 0;
+    while (end < line.size()
+           && (isNameStart(line.at(end)) || (line.at(end) >= '0' && line.at(end) <= '9')
+               || line.at(end) == '.')) {
+        ++end;
+    }
+    const QByteArrayView name = line.first(end);
+    return (name.endsWith("Error") || name.endsWith("Exception"))
+        && line.sliced(end).startsWith(": ");
 }

@@ -2,6 +2,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 /// A failure as the user is told of it: the cause and the way out in French, with the
@@ -27,6 +28,13 @@ Failure describeFailure(const QString &prefix, const QString &downloaderLine);
 /// gone or a full disk are lasting.
 bool isPassingFailure(const QString &downloaderLine);
 
-/// Whether the failure says that the site wants to know who asks: a sign-in, a bot check, or
-/// HTTP 401, 403 or 429. Cookies from the browser are then the way out.
+/// Whether the failure says that the site wants to know who asks: a sign-in, a bot check,
+/// "login required", "use --cookies", "members-only", or HTTP 401, 403 or 429 (read in the
+/// downloader's own words, not in a server's reason phrase). Cookies from the browser are then
+/// the way out.
 bool asksForSignIn(const QString &downloaderLine);
+
+/// Whether `line` is the last line of a Python traceback ("FileNotFoundError: could not find
+/// firefox cookies database in /x"): the downloader's failure when it ends before it can
+/// write an "ERROR:" line, as when it cannot read a browser's cookies.
+bool isTracebackEnd(QByteArrayView line);

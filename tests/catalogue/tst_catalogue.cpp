@@ -5,6 +5,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -62,7 +64,8 @@ QString wordsOf(const QList<formatYoutube> &formats)
 }
 
 // Runs one query to its end: "[codes]" for a listing, "failed: <message>" otherwise.
-QString runQuery(const QString &tool, const QString &address)
+QString runQuery(const QString &tool, const QString &address, const DownloaderOptions &options = {},
+                 QString *detail = nullptr)
 {
     FormatQuery query;
     query.setTimeout(std::chrono::seconds(3));
@@ -75,12 +78,15 @@ QString runQuery(const QString &tool, const QString &address)
     QObject::connect(&query, &FormatQuery::formatsListed, &loop, &QEventLoop::quit);
     QObject::connect(&query, &FormatQuery::failed, &loop, &QEventLoop::quit);
     QTimer::singleShot(120'000, &loop, &QEventLoop::quit);
-    query.start(tool, address);
+    query.start(tool, address, options);
     loop.exec();
     if (listed.isEmpty() && failed.isEmpty()) {
         return u"no end"_s;
     }
     if (!failed.isEmpty()) {
+        if (detail) {
+            *detail = failed.at(0).at(1).toString();
+        }
         return u"failed: "_s + failed.at(0).at(0).toString();
     }
     const QString codes = wordsOf(listed.at(0).at(0).value<QList<formatYoutube>>());
@@ -126,6 +132,8 @@ private slots:
     void description();
     void query_data();
     void query();
+    void cookiesSignIn_data();
+    void cookiesSignIn();
     void thumbnail_data();
     void thumbnail();
     void playlist_data();
@@ -414,6 +422,13 @@ void tst_Catalogue::query_data()
     row("description beyond 32 MiB",
         "echo '18 mp4'; printf '{'; dd if=/dev/zero bs=32M count=1 2>&-",
         u"[18] refused: Description de la vidéo trop longue : "_s);
+    // Cookies that the downloader could not take from a browser end it with a traceback.
+    row("a browser's cookies unreadable",
+        "echo '[Cookies] Extracting cookies from firefox'; echo 'Traceback (most recent call "
+        "last):' >&2; echo '  File \"/y/cookies.py\", line 141, in load' >&2; echo "
+        "'FileNotFoundError: could not find firefox cookies database in /x' >&2; exit 1",
+        u"failed: Recherche des formats impossible : le téléchargeur n'a pas pu lire les "
+        "cookies de ce navigateur"_s);
     row("time limit", "exec sleep 300", u"failed: Délai dépassé : le téléchargeur ne répond pas"_s);
     row("missing tool", {}, u"failed: Impossible de lancer le téléchargeur : "_s);
 }
@@ -437,6 +452,67 @@ void tst_Catalogue::query()
         QCOMPARE(TestSupport::readFile(tools.filePath(u"arguments"_s)),
                  "-F\0-J\0--ignore-config\0--no-playlist\0--\0"_ba + address.toUtf8() + '\0');
     }
+}
+
+void tst_Catalogue::cookiesSignIn_data()
+{
+    QTest::addColumn<int>("source"); // CookieSource
+    QTest::addColumn<QString>("given"); // the name of the cookies.txt given
+    QTest::addColumn<QString>("expected"); // the start of runQuery()'s text
+    const auto row = [](const char *name, CookieSource source, const QString &expected,
+                        const QString &given = u"cookies.txt"_s) {
+        QTest::newRow(name) << int(source) << given << expected;
+    };
+    row("none", CookieSource::None,
+        u"failed: Recherche des formats impossible : le site demande de se connecter (HTTP 401) "
+        "; donnez au téléchargeur les cookies"_s);
+    row("a cookies.txt", CookieSource::File, u"[0] described: Ma vidéo"_s);
+    row("a Firefox profile", CookieSource::Browser, u"[0] described: Ma vidéo"_s);
+    // Refused before anything runs.
+    row("a cookies.txt gone", CookieSource::File,
+        u"failed: Recherche des formats impossible : Fichier de cookies illisible : "_s,
+        u"gone.txt"_s);
+}
+
+void tst_Catalogue::cookiesSignIn()
+{
+    QFETCH(int, source);
+    QFETCH(QString, given);
+    QFETCH(QString, expected);
+    // A page that answers 401 unless asked with the cookie "pass=s3cret".
+    static const ServedFolder page(u"make-page.sh"_s);
+    QVERIFY(page.isValid());
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"cookies.txt"_s);
+    const QByteArray cookies = "127.0.0.1\tFALSE\t/\tFALSE\t0\tpass\ts3cret\n";
+    QVERIFY(TestSupport::writeFile(file, cookies));
+    // A Firefox profile whose database holds that cookie, in the columns the downloader reads.
+    const QString profile = dir.filePath(u"ab12.default"_s);
+    QVERIFY(QDir().mkpath(profile));
+    {
+        QSqlDatabase database = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"firefox"_s);
+        database.setDatabaseName(profile + u"/cookies.sqlite"_s);
+        QVERIFY(database.open());
+        QSqlQuery query(database);
+        QVERIFY(
+            query.exec(u"CREATE TABLE moz_cookies (id INTEGER PRIMARY KEY, host TEXT, "
+                       "name TEXT, value TEXT, path TEXT, expiry INTEGER, isSecure INTEGER)"_s));
+        QVERIFY(query.exec(u"INSERT INTO moz_cookies (host, name, value, path, expiry, isSecure) "
+                           "VALUES ('127.0.0.1', 'pass', 's3cret', '/', 4102444800, 0)"_s));
+    }
+    QSqlDatabase::removeDatabase(u"firefox"_s);
+    DownloaderOptions options;
+    options.cookies = {CookieSource(source), u"firefox"_s, profile, dir.filePath(given)};
+    QString detail;
+    const QString result
+        = runQuery(TestSupport::toolFolder() + u"/youtube-dl"_s,
+                   page.url(u"page.html"_s, u"cookie-s3cret"_s).toString(), options, &detail);
+    QVERIFY2(result.startsWith(expected), qPrintable(result));
+    QCOMPARE(asksForSignIn(detail), source == int(CookieSource::None));
+    // The downloader wrote "served=1" into its copy, gone with the listing; not into the
+    // user's file.
+    QCOMPARE(TestSupport::readFile(file), cookies);
+    QVERIFY(QDir(ShellProcess::workingFolder()).entryList({u"cookies-*"_s}).isEmpty());
 }
 
 void tst_Catalogue::thumbnail_data()

@@ -93,10 +93,11 @@ QStringList storedForms(const QList<DownloadJob> &jobs)
         QDebug(&forms.emplace_back())
             << job.id << r.folder << r.address << r.formatIDs << r.audio << r.audioFormat
             << r.audioQuality << int(r.audioPreserveVideo) << r.mergeOutputFormat << r.formatSort
-            << r.note << int(r.naming) << job.title << job.picturePath << job.fetched
-            << jobStateId(job.state) << job.reason << job.detail << job.progress.percent
-            << job.files << job.destinations << job.begun << job.retries << job.added.toUTC()
-            << job.ended.toUTC();
+            << r.note << int(r.naming) << cookieSourceId(r.options.cookies.source)
+            << r.options.cookies.browser << r.options.cookies.profile << r.options.cookies.file
+            << job.title << job.picturePath << job.fetched << jobStateId(job.state) << job.reason
+            << job.detail << job.progress.percent << job.files << job.destinations << job.begun
+            << job.retries << job.added.toUTC() << job.ended.toUTC();
     }
     return forms;
 }
@@ -293,6 +294,33 @@ void tst_Download::optionRules_data()
                                    << QString();
 
     // Where the cookies come from.
+    const auto withCookies = [&base](const CookieChoice &cookies, const QString &copy = {}) {
+        DownloadChoice choice = base;
+        choice.options.cookies = cookies;
+        choice.options.cookieCopy = copy;
+        return choice;
+    };
+    const QString userFile = u"/home/u/cookies.txt"_s;
+    QTest::newRow("cookies: none, a copy left over")
+        << withCookies({}, u"/w/cookies-1.txt"_s) << QStringList {} << QStringList {u"--cookies"_s}
+        << QString();
+    QTest::newRow("cookies: a browser's own profile")
+        << withCookies({CookieSource::Browser, u"firefox"_s})
+        << QStringList {u" --cookies-from-browser 'firefox' --ignore-config"_s}
+        << QStringList {u"--cookies '"_s} << QString();
+    // One word for the shell, whatever the folder's name.
+    QTest::newRow("cookies: a profile with a space and an apostrophe")
+        << withCookies({CookieSource::Browser, u"chrome"_s, u"/home/u/l'a b/Profile 1"_s})
+        << QStringList {u" --cookies-from-browser 'chrome:/home/u/l'\\''a b/Profile 1' "_s}
+        << QStringList {} << QString();
+    // The downloader writes back into the file it is given: the user's own is never given.
+    QTest::newRow("cookies: a file, through its copy")
+        << withCookies({CookieSource::File, {}, {}, userFile}, u"/w/cookies-1.txt"_s)
+        << QStringList {u" --cookies '/w/cookies-1.txt' "_s}
+        << QStringList {userFile, u"--cookies-from-browser"_s} << QString();
+    QTest::newRow("cookies: a file without its copy")
+        << withCookies({CookieSource::File, {}, {}, userFile}) << QStringList {}
+        << QStringList {u"--cookies"_s, userFile} << QString();
 
     // Subtitles, and what goes into the file.
 }
@@ -467,6 +495,12 @@ void tst_Download::monitorLines_data()
         u"E boom "_s);
     row("error line is no destination", "ERROR: [download] Destination: /etc/passwd\n",
         u"E [download] Destination: /etc/passwd"_s);
+    // Cookies that the downloader could not take from a browser end it with a traceback.
+    row("a traceback's last line",
+        "[Cookies] Extracting cookies from firefox\nTraceback (most recent call last):\n  File "
+        "\"/y.py\", line 1, in x\n    raise FileNotFoundError(f'could not find')\n"
+        "FileNotFoundError: could not find firefox cookies database in /x\n",
+        u"E FileNotFoundError: could not find firefox cookies database in /x"_s);
     row("unfinished last line", "[download] Destination: /v/c.mp4\r[download]  99.9% of x",
         u"D /v/c.mp4|P 99.9"_s);
 }
@@ -643,6 +677,9 @@ void tst_Download::storeKeepsJobs()
         job.request.formatSort = u"res:720"_s;
         job.request.note = u"Formats 137, 140 : l'audio ajouté"_s;
         job.request.naming = FileNaming(index);
+        // The job keeps the cookies it was made with: where from, never what.
+        job.request.options.cookies = {CookieSource(index), u"firefox"_s,
+                                       u"/home/u/l'été/x.default"_s, u"/home/u/c ookies.txt"_s};
         job.title = u"Ça « marche » 🎬 <b>%1</b>\t\\ '; DROP TABLE jobs; --"_s.arg(index);
         job.picturePath = u"/tmp/é/%1.jpg"_s.arg(index);
         job.fetched = u"Audio mp3"_s;
@@ -706,6 +743,8 @@ void tst_Download::storedRequestRefusesJunk()
     if (read) {
         QCOMPARE(request->naming, FileNaming::TitleCodeAndFormat);
         QVERIFY(request->formatIDs.isEmpty() && !request->audio);
+        // Stored before the cookies.
+        QCOMPARE(request->options.cookies, CookieChoice {});
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "TestSupport.h"
+#include "tools/Cookies.h"
 #include "tools/FailureExplanation.h"
 #include "tools/JavaScriptRuntimes.h"
 #include "tools/PlainText.h"
@@ -77,6 +78,10 @@ private slots:
     void oneInstanceTakesTheAddress();
     void passingFailures_data();
     void passingFailures();
+    void cookieFiles_data();
+    void cookieFiles();
+    void browserProfiles_data();
+    void browserProfiles();
     void onlyRuntimesThatAnswerCount();
     void endReport_data();
     void endReport();
@@ -107,6 +112,10 @@ void tst_Tools::quotingAndTextRules()
              {u"[youtube] x: Sign in to confirm you’re not a bot. Use --cookies"_s,
               u"le site demande de se connecter"_s},
              {u"Unsupported URL: https://example.com/"_s, u"cette adresse n'est pas"_s},
+             {u"[generic] x: Unable to download webpage: HTTP Error 401: Unauthorized"_s,
+              u"le site demande de se connecter (HTTP 401) ; donnez au téléchargeur les cookies"_s},
+             {u"FileNotFoundError: could not find firefox cookies database in /x"_s,
+              u"le téléchargeur n'a pas pu lire les cookies de ce navigateur"_s},
              {u"unable to download video data: HTTP Error 403: Forbidden"_s, u"le site refuse"_s},
              {u"[youtube] x: n challenge solving failed"_s, u"il manque un moteur JavaScript"_s},
              {u"[youtube] x: Unable to extract initial data"_s, u"le téléchargeur ne sait plus"_s},
@@ -187,8 +196,9 @@ void tst_Tools::passingFailures_data()
 {
     QTest::addColumn<QString>("line"); // the downloader's error line, or the exit status
     QTest::addColumn<bool>("passing");
-    const auto row = [](const char *name, const QString &line, bool passing) {
-        QTest::newRow(name) << line << passing;
+    QTest::addColumn<bool>("signIn"); // asksForSignIn(): cookies are the way out
+    const auto row = [](const char *name, const QString &line, bool passing, bool signIn = false) {
+        QTest::newRow(name) << line << passing << signIn;
     };
     // As the downloader of March 2023 writes them, on the statuses of the test server.
     const QString report = u" (caused by <HTTPError %1>); please report this issue on"_s;
@@ -200,7 +210,14 @@ void tst_Tools::passingFailures_data()
     row("no name resolution", u"<urlopen error [Errno -3] Temporary failure in name resolution>"_s,
         true);
     row("fragment lost", u"fragment 1 not found, unable to continue"_s, true);
-    row("HTTP 403", u"unable to download video data: HTTP Error 403: Forbidden"_s, true);
+    row("HTTP 403", u"unable to download video data: HTTP Error 403: Forbidden"_s, true, true);
+    row("HTTP 429", u"[generic] x: Unable to download webpage: HTTP Error 429: Too Many"_s, true,
+        true);
+    row("HTTP 401",
+        u"[generic] x: Unable to download webpage: HTTP Error 401: Unauthorized"_s
+            + report.arg(u"401: 'Unauthorized'"_s),
+        false, true);
+    row("HTTP 500, the server says login required", u"HTTP Error 500: login required"_s, true);
     row("HTTP 503",
         u"[generic] None: Unable to download webpage: HTTP Error 503: Service Unavailable"_s
             + report.arg(u"503: 'Service Unavailable'"_s),
@@ -213,7 +230,11 @@ void tst_Tools::passingFailures_data()
     row("HTTP 404, the server says timed out", u"HTTP Error 404: Connection timed out"_s, false);
     row("HTTP 500, the server says no space", u"HTTP Error 500: No space left on device"_s, true);
     row("unavailable", u"[youtube] x: Video unavailable"_s, false);
-    row("not a bot", u"[youtube] x: Sign in to confirm you’re not a bot"_s, false);
+    row("not a bot", u"[youtube] x: Sign in to confirm you’re not a bot"_s, false, true);
+    row("members only", u"[youtube] x: Join this channel to get access to members-only content"_s,
+        false, true);
+    row("browser's cookies unreadable",
+        u"FileNotFoundError: could not find firefox cookies database in /x"_s, false);
     row("format gone", u"[info] x: Requested format is not available"_s, false);
     row("disk full while fetching",
         u"unable to download video data: [Errno 28] No space left on device"_s, false);
@@ -225,7 +246,127 @@ void tst_Tools::passingFailures()
 {
     QFETCH(QString, line);
     QFETCH(bool, passing);
+    QFETCH(bool, signIn);
     QCOMPARE(isPassingFailure(line), passing);
+    QCOMPARE(asksForSignIn(line), signIn);
+}
+
+void tst_Tools::cookieFiles_data()
+{
+    QTest::addColumn<QByteArray>("content"); // null: no file
+    QTest::addColumn<QString>("problem"); // %1: the file; empty: a copy is made
+    const auto row = [](const char *name, const QByteArray &content, const QString &problem) {
+        QTest::newRow(name) << content << problem;
+    };
+    const QString notNetscape
+        = u"Le fichier %1 n'est pas au format Netscape (cookies.txt) : ligne "_s;
+    const QString noCookie = u"Le fichier %1 ne contient aucun cookie"_s;
+    row("with the format's line",
+        "# Netscape HTTP Cookie File\n\n.a.com\tTRUE\t/\tFALSE\t0\tpass\ts3cret\n", {});
+    row("without it, no last line break", "127.0.0.1\tFALSE\t/\tFALSE\t1999999999\tp\tv", {});
+    row("HttpOnly, no expiry", "#HttpOnly_.a.com\tTRUE\t/\tTRUE\t\tsid\tx\n", {});
+    row("CR LF", "# Netscape HTTP Cookie File\r\n# x\r\n\r\na\tFALSE\t/\tFALSE\t0\tn\tv\r\n", {});
+    row("JSON", " \n [{\"domain\": \".a.com\"}]",
+        u"Le fichier %1 est au format JSON ; exportez les cookies au format Netscape "
+        "(cookies.txt)"_s);
+    row("HTML", "<!DOCTYPE html>\n<html></html>\n", notNetscape + u'1');
+    row("six fields", "# Netscape HTTP Cookie File\na\tFALSE\t/\tFALSE\t0\tn\n",
+        notNetscape + u'2');
+    row("expiry not a number", "a\tFALSE\t/\tFALSE\tsoon\tn\tv\n", notNetscape + u'1');
+    row("empty", "", noCookie);
+    row("only comments", "# Netscape HTTP Cookie File\n# nothing\n\n", noCookie);
+    row("missing", {}, u"Fichier de cookies illisible : %1"_s);
+}
+
+void tst_Tools::cookieFiles()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"mes cookies.txt"_s);
+    QVERIFY(content.isNull() || TestSupport::writeFile(file, content));
+    const QString expected = problem.isEmpty() ? QString() : problem.arg(file);
+    QCOMPARE(cookieFileProblem(file), expected);
+    QString copied;
+    {
+        CookieCopy copy;
+        QCOMPARE(copy.make(file), expected);
+        copied = copy.path();
+        QCOMPARE(copied.isEmpty(), !expected.isEmpty());
+        if (!copied.isEmpty()) {
+            // Private to the user, inside Quorvel's own folder, readable by the downloader.
+            const QFileInfo info(copied);
+            QCOMPARE(info.dir(), QDir(ShellProcess::workingFolder()));
+            QVERIFY(info.fileName().startsWith(u"cookies-"_s));
+            QCOMPARE(info.permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                     QFile::ReadOwner | QFile::WriteOwner);
+            const QByteArray header = "# Netscape HTTP Cookie File";
+            QCOMPARE(TestSupport::readFile(copied),
+                     content.startsWith(header) ? content : header + '\n' + content);
+        }
+    }
+    QVERIFY(QDir(ShellProcess::workingFolder()).entryList({u"cookies-*"_s}).isEmpty());
+    QCOMPARE(TestSupport::readFile(file), content);
+}
+
+void tst_Tools::browserProfiles_data()
+{
+    QTest::addColumn<QStringList>("files"); // made under the home folder
+    QTest::addColumn<QStringList>("found"); // "<id>|<shown>|<name>|<folder under home>"
+    QTest::newRow("none") << QStringList {u".mozilla/firefox/profiles.ini"_s} << QStringList {};
+    QTest::newRow("Firefox, its three installs, by name")
+        << QStringList {u".mozilla/firefox/ab12.default-release/cookies.sqlite"_s,
+                        u".mozilla/firefox/cd34.beta/cookies.sqlite"_s,
+                        u".mozilla/firefox/ef56.unused/places.sqlite"_s,
+                        u"snap/firefox/common/.mozilla/firefox/gh78.snap/cookies.sqlite"_s,
+                        u".var/app/org.mozilla.firefox/.mozilla/firefox/plain/cookies.sqlite"_s}
+        << QStringList {
+               u"firefox|Firefox|beta|.mozilla/firefox/cd34.beta"_s,
+               u"firefox|Firefox|default-release|.mozilla/firefox/ab12.default-release"_s,
+               u"firefox|Firefox|plain|.var/app/org.mozilla.firefox/.mozilla/firefox/plain"_s,
+               u"firefox|Firefox|snap|snap/firefox/common/.mozilla/firefox/gh78.snap"_s};
+    QTest::newRow("the Chromium family, in the downloader's order")
+        << QStringList {u".config/opera/Network/Cookies"_s,
+                        u".config/vivaldi/Default/Cookies"_s,
+                        u".config/microsoft-edge/Default/Network/Cookies"_s,
+                        u".config/BraveSoftware/Brave-Browser/Default/Cookies"_s,
+                        u".config/google-chrome/Profile 1/Network/Cookies"_s,
+                        u".config/google-chrome/Default/Cookies"_s,
+                        u".config/google-chrome/Crashpad/settings.dat"_s,
+                        u".config/chromium/Default/Cookies"_s,
+                        u".mozilla/firefox/x.default/cookies.sqlite"_s}
+        << QStringList {u"firefox|Firefox|default|.mozilla/firefox/x.default"_s,
+                        u"chromium|Chromium|Default|.config/chromium/Default"_s,
+                        u"chrome|Chrome|Default|.config/google-chrome/Default"_s,
+                        u"chrome|Chrome|Profile 1|.config/google-chrome/Profile 1"_s,
+                        u"brave|Brave|Default|.config/BraveSoftware/Brave-Browser/Default"_s,
+                        u"edge|Edge|Default|.config/microsoft-edge/Default"_s,
+                        u"vivaldi|Vivaldi|Default|.config/vivaldi/Default"_s,
+                        u"opera|Opera|opera|.config/opera"_s};
+    // The downloader would read "a::b" as a container, and a line break ends its option.
+    QTest::newRow("folders that the option would misread")
+        << QStringList {u".mozilla/firefox/x.a::b/cookies.sqlite"_s,
+                        u".config/chromium/Line\nbreak/Cookies"_s,
+                        u".config/chromium/Default/Cookies"_s}
+        << QStringList {u"chromium|Chromium|Default|.config/chromium/Default"_s};
+}
+
+void tst_Tools::browserProfiles()
+{
+    QFETCH(QStringList, files);
+    QFETCH(QStringList, found);
+    QTemporaryDir home;
+    for (const QString &file : files) {
+        QVERIFY(QDir(home.path()).mkpath(QFileInfo(file).path()));
+        QVERIFY(TestSupport::writeFile(home.filePath(file), "x"));
+    }
+    QStringList profiles;
+    for (const BrowserProfile &profile : findBrowserProfiles(home.path())) {
+        profiles << QStringList {profile.browser, profile.browserName, profile.name,
+                                 QDir(home.path()).relativeFilePath(profile.path)}
+                        .join(u'|');
+    }
+    QCOMPARE(profiles, found);
 }
 
 void tst_Tools::onlyRuntimesThatAnswerCount()
