@@ -24,7 +24,6 @@ SubtitlePicker::SubtitlePicker(QSettings &store, QWidget *parent)
     m_scroll->setObjectName(u"subtitleLanguagesArea"_s);
     m_scroll->setAccessibleName(tr("Langues des sous-titres"));
     m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The area itself takes no focus: Tab goes to its boxes.
     m_scroll->setFocusPolicy(Qt::NoFocus);
     m_apart->setObjectName(u"subtitlesApartButton"_s);
