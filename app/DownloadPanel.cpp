@@ -7,6 +7,7 @@
 #include <QStandardItemModel>
 
 #include "app/ProgressReadout.h"
+#include "tools/FailureExplanation.h"
 #include "ui_DownloadPanel.h"
 
 namespace {
@@ -26,6 +27,7 @@ DownloadPanel::DownloadPanel(QWidget *parent)
     connect(m_ui->cancelDownloadButton, &QPushButton::clicked, this,
             &DownloadPanel::cancelRequested);
     connect(m_ui->mergeCheckBox, &QCheckBox::toggled, this, &DownloadPanel::mergeToggled);
+    connect(m_ui->signInButton, &QPushButton::clicked, this, &DownloadPanel::signInRequested);
     fillQualityChoices();
     connect(m_ui->qualityComboBox, &QComboBox::currentIndexChanged, this, [this](int index) {
         emit qualityChosen(
@@ -75,6 +77,7 @@ void DownloadPanel::setQualityChoice(QualityChoice choice)
 void DownloadPanel::setMessage(const QString &message, const QString &detail)
 {
     m_ui->messageTextField->setMessage(message, detail);
+    m_ui->signInButton->setVisible(asksForSignIn(detail));
 }
 
 void DownloadPanel::showProgress(const DownloadProgress &progress)

@@ -44,6 +44,8 @@ public:
     /// Whether "Formats cochés" may be chosen: not for a whole list, whose entries have no
     /// ticked formats.
     void offerTickedFormats(bool offered);
+    /// With the way to the cookies beside it when the downloader's line says that the site
+    /// wants to know who asks.
     void setMessage(const QString &message, const QString &detail = {});
     void showProgress(const DownloadProgress &progress);
     /// A busy bar while formats are listed; the bar back to 0 around a download or an
@@ -58,6 +60,8 @@ signals:
     void cancelRequested();
     void mergeToggled(bool merge);
     void qualityChosen(QualityChoice choice);
+    /// "Utiliser les cookies du navigateur…".
+    void signInRequested();
 
 private:
     void fillQualityChoices();

@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/PlainLabel.h"
+#include "app/SubtitlePicker.h"
 #include "catalogue/ThumbnailFetcher.h"
 #include "tools/PlainText.h"
 
@@ -32,7 +33,7 @@ QImage readPicture(const QString &path)
 }
 } // namespace
 
-VideoCard::VideoCard(QWidget *parent)
+VideoCard::VideoCard(QSettings &store, QWidget *parent)
     : QWidget(parent)
     , m_fetcher(new ThumbnailFetcher(this))
     , m_picture(new QLabel(this))
@@ -40,6 +41,7 @@ VideoCard::VideoCard(QWidget *parent)
     , m_channel(plainWrappingLabel(u"videoChannelLabel"_s, tr("Chaîne"), this))
     , m_details(plainWrappingLabel(u"videoDetailsLabel"_s, tr("Durée et date"), this))
     , m_missing(plainWrappingLabel(u"videoMissingLabel"_s, tr("Détails de la vidéo"), this))
+    , m_subtitles(new SubtitlePicker(store, this))
 {
     m_picture->setObjectName(u"videoPictureLabel"_s);
     m_picture->setAccessibleName(tr("Image de la vidéo"));
@@ -57,6 +59,7 @@ VideoCard::VideoCard(QWidget *parent)
     for (QLabel *label : {m_title, m_channel, m_details, m_missing}) {
         texts->addWidget(label);
     }
+    texts->addWidget(m_subtitles);
     texts->addStretch();
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins({});
@@ -79,6 +82,7 @@ void VideoCard::showVideo(const VideoDescription &video)
     m_channel->setVisible(!m_channel->text().isEmpty());
     m_details->setVisible(!m_details->text().isEmpty());
     m_missing->setVisible(!video.described);
+    m_subtitles->showLanguages(video);
     showPlaceholder();
     m_thumbnail = video.described ? video.thumbnail : QUrl();
     m_thumbnail.isEmpty() ? m_fetcher->stop() : m_fetcher->fetch(m_thumbnail);
@@ -92,6 +96,7 @@ void VideoCard::clear()
     for (QLabel *label : {m_title, m_channel, m_details}) {
         label->clear();
     }
+    m_subtitles->clear();
     showPlaceholder();
     hide();
 }

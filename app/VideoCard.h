@@ -9,10 +9,13 @@
 #include "catalogue/VideoDescription.h"
 
 class QLabel;
+class QSettings;
+class SubtitlePicker;
 class ThumbnailFetcher;
 
 /// The last listed video above its formats: its picture, title, channel, length and date, or
-/// that the downloader gave no details. Hidden until a listing, and again once it is cleared.
+/// that the downloader gave no details, and the subtitles it offers (SubtitlePicker). Hidden
+/// until a listing, and again once it is cleared.
 class VideoCard final : public QWidget
 {
     Q_OBJECT
@@ -22,7 +25,8 @@ public:
     /// The picture's size on the card, in pixels.
     static constexpr QSize pictureSize {160, 90};
 
-    explicit VideoCard(QWidget *parent = nullptr);
+    /// `store` keeps the subtitle choice; it must outlive the card.
+    explicit VideoCard(QSettings &store, QWidget *parent = nullptr);
 
     /// Shows `video` in place of the one before; its picture follows once fetched.
     void showVideo(const VideoDescription &video);
@@ -42,6 +46,7 @@ private:
     QLabel *m_channel = nullptr;
     QLabel *m_details = nullptr;
     QLabel *m_missing = nullptr;
+    SubtitlePicker *m_subtitles = nullptr;
     // The picture being waited for; a decoded one for another address is too late.
     QUrl m_thumbnail;
 };

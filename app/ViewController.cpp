@@ -12,6 +12,7 @@
 #include "app/FormatPanel.h"
 #include "app/PlaylistPanel.h"
 #include "app/PlaylistWiring.h"
+#include "app/PreferencesWiring.h"
 #include "app/QueuePanel.h"
 #include "app/QueueWiring.h"
 #include "app/ResultPanel.h"
@@ -60,6 +61,7 @@ void ViewController::connectActions()
             [this](bool merge) { m_settings.setMergeVideoAndAudio(merge); });
     connect(m_downloadPanel, &DownloadPanel::qualityChosen, m_session, &Session::setQualityChoice);
     connect(m_ui->preferencesAction, &QAction::triggered, this, &ViewController::openPreferences);
+    connectSignIn(m_downloadPanel, this);
     connect(m_ui->quitAction, &QAction::triggered, this, &QWidget::close);
     connect(m_ui->aboutAction, &QAction::triggered, this, [this] { showAbout(this, m_tools); });
     connect(m_toolsMenu, &ToolsMenu::updateRequested, this, &ViewController::updateDownloader);
@@ -116,7 +118,7 @@ void ViewController::createCentralWidget()
     // Created in the order that Tab goes through them.
     auto *central = new QWidget(this);
     m_addressBar = new AddressBar(central);
-    m_videoCard = new VideoCard(central);
+    m_videoCard = new VideoCard(m_store, central);
     m_formatPanel = new FormatPanel(m_session->formats(), central);
     m_playlistPanel = new PlaylistPanel(m_session->playlist(), central);
     m_resultPanel = new ResultPanel(central);
@@ -235,18 +237,9 @@ void ViewController::saveLayout()
     m_settings.setWindowGeometry(saveGeometry());
 }
 
-void ViewController::openPreferences()
+preferenceViewController *ViewController::openPreferences()
 {
-    if (m_preferences) {
-        m_preferences->raise();
-        m_preferences->activateWindow();
-        return;
-    }
-    m_preferences = new preferenceViewController(m_store, this);
-    m_preferences->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_preferences, &preferenceViewController::simultaneousDownloadsChanged, m_session,
-            &Session::setSimultaneousDownloads);
-    m_preferences->show();
+    return showPreferences(m_preferences, m_store, m_session, this);
 }
 
 void ViewController::quitWithoutAsking()

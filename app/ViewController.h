@@ -91,7 +91,8 @@ public:
     /// download.
     void downloadButton(int tag);
     void cancelDownload();
-    void openPreferences();
+    /// Shows the Preferences window, raised when already open.
+    preferenceViewController *openPreferences();
     void updateDownloader();
     /// Ends Quorvel as closing the window does, without asking, the downloads paused (for
     /// the signals that end a program: Ctrl+C, the end of the session, a plain kill).

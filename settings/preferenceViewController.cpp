@@ -3,13 +3,34 @@
 #include "settings/preferenceViewController.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 
+#include "tools/PlainText.h"
 #include "ui_preferenceViewController.h"
 
 using namespace Qt::StringLiterals;
+
+namespace {
+preferenceViewController::FileChooser &fileChooser()
+{
+    static preferenceViewController::FileChooser chooser;
+    return chooser;
+}
+preferenceViewController::ProfileFinder &profileFinder()
+{
+    static preferenceViewController::ProfileFinder finder;
+    return finder;
+}
+// What a profile's item of the combo box holds beside its text.
+constexpr int browserRole = Qt::UserRole;
+constexpr int profileRole = Qt::UserRole + 1;
+} // namespace
 
 preferenceViewController::preferenceViewController(QSettings &store, QWidget *parent)
     : QDialog(parent)
@@ -28,6 +49,18 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
             &preferenceViewController::explain);
     connect(m_ui->formatComboBox, &QComboBox::currentTextChanged, this,
             &preferenceViewController::explain);
+    // Clicked, not toggled: the buttons set from the stored choice open nothing.
+    connect(m_ui->noCookiesButton, &QRadioButton::clicked, this,
+            [this] { m_cookieSource = CookieSource::None; });
+    connect(m_ui->browserCookiesButton, &QRadioButton::clicked, this,
+            [this] { m_cookieSource = CookieSource::Browser; });
+    connect(m_ui->browserComboBox, &QComboBox::activated, m_ui->browserCookiesButton,
+            &QRadioButton::click);
+    connect(m_ui->cookieFileButton, &QRadioButton::clicked, this, [this] {
+        m_cookieFile.isEmpty() ? chooseCookieFile() : void(m_cookieSource = CookieSource::File);
+    });
+    connect(m_ui->chooseCookieFileButton, &QPushButton::clicked, this,
+            &preferenceViewController::chooseCookieFile);
 
     // The label's buddy names the combo box, not the field inside it.
     m_ui->formatComboBox->lineEdit()->setAccessibleName(tr("Format audio"));
@@ -39,6 +72,16 @@ preferenceViewController::preferenceViewController(QSettings &store, QWidget *pa
 }
 
 preferenceViewController::~preferenceViewController() = default;
+
+void preferenceViewController::setFileChooser(FileChooser chooser)
+{
+    fileChooser() = std::move(chooser);
+}
+
+void preferenceViewController::setProfileFinder(ProfileFinder finder)
+{
+    profileFinder() = std::move(finder);
+}
 
 QStringList preferenceViewController::formatAudio()
 {
@@ -66,8 +109,107 @@ void preferenceViewController::explain()
                                     "(il connaît %1)")
                                      .arg(known.join(u", "_s)));
     } else {
-        m_ui->hintLabel->clear();
+        m_ui->hintLabel->setText(m_cookieProblem);
     }
+}
+
+void preferenceViewController::fillCookies()
+{
+    const CookieChoice stored = m_settings.cookieChoice();
+    QComboBox *browsers = m_ui->browserComboBox;
+    const QList<BrowserProfile> profiles
+        = profileFinder() ? profileFinder()() : findBrowserProfiles(QDir::homePath());
+    for (const BrowserProfile &profile : profiles) {
+        browsers->addItem(u"%1 — %2"_s.arg(profile.browserName, shownText(profile.name)));
+        browsers->setItemData(browsers->count() - 1, profile.browser, browserRole);
+        browsers->setItemData(browsers->count() - 1, profile.path, profileRole);
+    }
+    int chosen = -1;
+    for (int index = 0; index < browsers->count() && chosen < 0; ++index) {
+        if (browsers->itemData(index, browserRole) == stored.browser
+            && browsers->itemData(index, profileRole) == stored.profile) {
+            chosen = index;
+        }
+    }
+    if (chosen < 0 && !stored.browser.isEmpty()) {
+        // A profile chosen before and no longer found stays chosen until another is.
+        const QString name = stored.profile.isEmpty() ? tr("profil habituel")
+                                                      : QFileInfo(stored.profile).fileName();
+        browsers->addItem(
+            tr("%1 — %2 (introuvable)").arg(shownText(stored.browser), shownText(name)));
+        chosen = browsers->count() - 1;
+        browsers->setItemData(chosen, stored.browser, browserRole);
+        browsers->setItemData(chosen, stored.profile, profileRole);
+    }
+    const bool offered = browsers->count() > 0;
+    if (!offered) {
+        browsers->addItem(tr("Aucun navigateur trouvé"));
+    }
+    browsers->setCurrentIndex(std::max(chosen, 0));
+    browsers->setEnabled(offered);
+    m_ui->browserCookiesButton->setEnabled(offered);
+    m_cookieFile = stored.file;
+    m_ui->cookieFileField->setText(shownText(m_cookieFile));
+    // A source stored without what it needs counts as none.
+    const bool complete = stored.source == CookieSource::Browser ? offered
+        : stored.source == CookieSource::File                    ? !stored.file.isEmpty()
+                                                                 : true;
+    m_cookieSource = complete ? stored.source : CookieSource::None;
+    cookieButton(m_cookieSource)->setChecked(true);
+}
+
+void preferenceViewController::chooseCookieFile()
+{
+    const QString start
+        = m_cookieFile.isEmpty() ? QDir::homePath() : QFileInfo(m_cookieFile).path();
+    const QString path = fileChooser()
+        ? fileChooser()(this, start)
+        : QFileDialog::getOpenFileName(this, tr("Choisir un fichier cookies.txt"), start,
+                                       tr("Fichiers cookies (*.txt);;Tous les fichiers (*)"));
+    const QString problem = path.isEmpty() ? QString() : cookieFileProblem(path);
+    if (path.isEmpty() || !problem.isEmpty()) {
+        m_cookieProblem = problem.isEmpty() ? QString() : tr("Fichier refusé : %1").arg(problem);
+    } else {
+        m_cookieProblem.clear();
+        m_cookieFile = path;
+        m_ui->cookieFileField->setText(shownText(path));
+        m_cookieSource = CookieSource::File;
+    }
+    cookieButton(m_cookieSource)->setChecked(true);
+    explain();
+}
+
+QRadioButton *preferenceViewController::cookieButton(CookieSource source) const
+{
+    switch (source) {
+    case CookieSource::Browser:
+        return m_ui->browserCookiesButton;
+    case CookieSource::File:
+        return m_ui->cookieFileButton;
+    case CookieSource::None:
+        break;
+    }
+    return m_ui->noCookiesButton;
+}
+
+CookieChoice preferenceViewController::shownCookieChoice() const
+{
+    CookieChoice choice;
+    choice.source = m_ui->browserCookiesButton->isChecked() ? CookieSource::Browser
+        : m_ui->cookieFileButton->isChecked()               ? CookieSource::File
+                                                            : CookieSource::None;
+    if (choice.source == CookieSource::Browser) {
+        choice.browser = m_ui->browserComboBox->currentData(browserRole).toString();
+        choice.profile = m_ui->browserComboBox->currentData(profileRole).toString();
+    }
+    choice.file = m_cookieFile;
+    return choice;
+}
+
+void preferenceViewController::showCookies()
+{
+    // The group stands in the window's second column, always in sight.
+    cookieButton(shownCookieChoice().source)->setFocus(Qt::OtherFocusReason);
 }
 
 void preferenceViewController::viewDidLoad()
@@ -85,6 +227,11 @@ void preferenceViewController::viewDidLoad()
     m_ui->simultaneousSpinBox->setValue(m_settings.simultaneousDownloads());
     m_ui->resumeAtStartButton->setChecked(m_settings.resumeAtStart());
     m_ui->skipDownloadedButton->setChecked(m_settings.skipDownloaded());
+    fillCookies();
+    const EmbedChoice embed = m_settings.embedChoice();
+    m_ui->embedMetadataButton->setChecked(embed.metadata);
+    m_ui->embedThumbnailButton->setChecked(embed.thumbnail);
+    m_ui->embedChaptersButton->setChecked(embed.chapters);
 }
 
 void preferenceViewController::showEvent(QShowEvent *event)
@@ -109,6 +256,10 @@ void preferenceViewController::okButton()
     m_settings.setFileNaming(static_cast<FileNaming>(m_ui->fileNamingComboBox->currentIndex()));
     m_settings.setResumeAtStart(m_ui->resumeAtStartButton->isChecked());
     m_settings.setSkipDownloaded(m_ui->skipDownloadedButton->isChecked());
+    m_settings.setCookieChoice(shownCookieChoice());
+    m_settings.setEmbedChoice({m_ui->embedMetadataButton->isChecked(),
+                               m_ui->embedThumbnailButton->isChecked(),
+                               m_ui->embedChaptersButton->isChecked()});
     const int simultaneous = m_ui->simultaneousSpinBox->value();
     if (simultaneous != m_settings.simultaneousDownloads()) {
         m_settings.setSimultaneousDownloads(simultaneous);

@@ -23,6 +23,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScreen>
@@ -45,6 +46,7 @@
 #include "tools/ToolSet.h"
 #include "app/ProgressReadout.h"
 #include "app/QueuePanel.h"
+#include "app/SubtitlePicker.h"
 #include "app/WindowPlacement.h"
 #include "catalogue/FormatTableModel.h"
 #include "download/DownloadCommand.h"
@@ -248,6 +250,19 @@ bool anyProcessRuns(const QString &text)
     });
 }
 
+// The controls in sight that Tab reaches and that have no name for screen readers.
+QStringList unnamedControls(const QWidget *window)
+{
+    QStringList unnamed;
+    for (QWidget *control : window->findChildren<QWidget *>()) {
+        if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus)
+            && QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty()) {
+            unnamed << control->parentWidget()->objectName() + u'/' + control->objectName();
+        }
+    }
+    return unnamed;
+}
+
 // The local DASH presentation (codes 137 and 140), made and served at its first use.
 const ServedFolder &media()
 {
@@ -272,6 +287,9 @@ private slots:
     void downloadEnds();
     void preferences_data();
     void preferences();
+    void cookiePreferences_data();
+    void cookiePreferences();
+    void subtitlePicker();
     void queuePreferences();
     void queueButtons_data();
     void queueButtons();
@@ -286,6 +304,7 @@ private slots:
     void oneClickToOneFile();
     void updatedDownloaderRuns();
     void wholeListChosenEntriesOnce();
+    void cookiesSubtitlesAndTitleThroughTheWindow();
 };
 
 void tst_ViewController::startupNamesTheDownloaderOrWhatIsMissing()
@@ -743,13 +762,7 @@ void tst_ViewController::preferences()
     }
     QVERIFY(window.findChild<QLabel *>(u"hintLabel"_s)->text().startsWith(hint));
     // Every control that Tab reaches has a name for screen readers.
-    for (QWidget *control : window.findChildren<QWidget *>()) {
-        if (control->isVisible() && (control->focusPolicy() & Qt::TabFocus)) {
-            QVERIFY2(
-                !QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name).isEmpty(),
-                qPrintable(control->parentWidget()->objectName() + u'/' + control->objectName()));
-        }
-    }
+    QCOMPARE(unnamedControls(&window), QStringList());
     QTest::mouseClick(window.findChild<QPushButton *>(button), Qt::LeftButton);
     window.close();
     store->sync();
@@ -758,6 +771,136 @@ void tst_ViewController::preferences()
                  + store->value(u"AudioPreserveVideo"_s).toString() + u'|'
                  + store->value(u"FileNaming"_s).toString(),
              after);
+}
+
+void tst_ViewController::cookiePreferences_data()
+{
+    QTest::addColumn<QByteArray>("stored"); // the settings file's lines before opening
+    QTest::addColumn<bool>("browsers"); // two profiles found, or none
+    QTest::addColumn<QString>("button"); // clicked, then the embed boxes named in "toggled"
+    QTest::addColumn<QByteArray>("file"); // what the chooser gives; null: cancelled
+    QTest::addColumn<QStringList>("toggled");
+    QTest::addColumn<QString>("shown"); // the browser's combo box
+    QTest::addColumn<QString>("after"); // source|browser|profile|file name|embedded, as stored
+    QTest::addColumn<bool>("refused"); // the hint says why the file was not taken
+    const QByteArray cookies = "# Netscape HTTP Cookie File\n.a.fr\tTRUE\t/\tTRUE\t0\tk\tv\n";
+    const QByteArray browser = "CookieSource=browser\nCookieBrowser=firefox\nCookieProfile=";
+    const QString firefox = u"Firefox — default-release"_s;
+    QTest::newRow("none, no browser found")
+        << QByteArray() << false << QString() << QByteArray() << QStringList()
+        << u"Aucun navigateur trouvé"_s << u"none||||000"_s << false;
+    QTest::newRow("profile read back")
+        << browser + "/h/ff" << true << QString() << QByteArray() << QStringList() << firefox
+        << u"browser|firefox|/h/ff||000"_s << false;
+    QTest::newRow("profile gone, still chosen")
+        << browser + "/h/x.old" << true << QString() << QByteArray() << QStringList()
+        << u"firefox — x.old (introuvable)"_s << u"browser|firefox|/h/x.old||000"_s << false;
+    QTest::newRow("file chosen at its button")
+        << QByteArray() << true << u"cookieFileButton"_s << cookies << QStringList() << firefox
+        << u"file|||cookies.txt|000"_s << false;
+    QTest::newRow("chooser cancelled")
+        << QByteArray() << true << u"cookieFileButton"_s << QByteArray() << QStringList() << firefox
+        << u"none||||000"_s << false;
+    QTest::newRow("JSON refused, the profile kept")
+        << browser + "/h/ff" << true << u"chooseCookieFileButton"_s
+        << "[{\"name\": \"pass\", \"value\": \"s3cret\"}]"_ba << QStringList() << firefox
+        << u"browser|firefox|/h/ff||000"_s << true;
+    QTest::newRow("file and embedding read back, boxes ticked")
+        << "CookieSource=file\nCookieFile=/h/c.txt\nEmbedThumbnail=true"_ba << false << QString()
+        << QByteArray() << QStringList {u"embedMetadataButton"_s, u"embedChaptersButton"_s}
+        << u"Aucun navigateur trouvé"_s << u"file|||c.txt|111"_s << false;
+}
+
+void tst_ViewController::cookiePreferences()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, browsers);
+    QFETCH(QString, button);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, toggled);
+    QFETCH(QString, shown);
+    QFETCH(QString, after);
+    QFETCH(bool, refused);
+    QTemporaryDir dir;
+    QVERIFY(TestSupport::writeFile(dir.filePath(u"settings.ini"_s), "[General]\n" + stored));
+    auto store = TestSupport::makeSettings(dir);
+    const QString chosen = file.isNull() ? QString() : dir.filePath(u"cookies.txt"_s);
+    QVERIFY(file.isNull() || TestSupport::writeFile(chosen, file));
+    preferenceViewController::setFileChooser(
+        [&chosen](QWidget *, const QString &) { return chosen; });
+    preferenceViewController::setProfileFinder([browsers] {
+        return browsers
+            ? QList<BrowserProfile> {{u"firefox"_s, u"Firefox"_s, u"default-release"_s, u"/h/ff"_s},
+                                     {u"chromium"_s, u"Chromium"_s, u"Default"_s, u"/h/ch"_s}}
+            : QList<BrowserProfile> {};
+    });
+    const auto restore = qScopeGuard([] {
+        preferenceViewController::setFileChooser({});
+        preferenceViewController::setProfileFinder({});
+    });
+    preferenceViewController window(*store);
+    window.show();
+    QCOMPARE(window.findChild<QComboBox *>(u"browserComboBox"_s)->currentText(), shown);
+    for (const QString &name : QStringList {button} + toggled) {
+        if (!name.isEmpty()) {
+            window.findChild<QAbstractButton *>(name)->click();
+        }
+    }
+    QCOMPARE(!window.findChild<QLabel *>(u"hintLabel"_s)->text().isEmpty(), refused);
+    window.okButton();
+    const CookieChoice cookies = Settings(*store).cookieChoice();
+    const EmbedChoice embed = Settings(*store).embedChoice();
+    QCOMPARE(QStringList({cookieSourceId(cookies.source), cookies.browser, cookies.profile,
+                          QFileInfo(cookies.file).fileName(),
+                          u"%1%2%3"_s.arg(int(embed.metadata))
+                              .arg(int(embed.thumbnail))
+                              .arg(int(embed.chapters))})
+                 .join(u'|'),
+             after);
+}
+
+void tst_ViewController::subtitlePicker()
+{
+    WindowHarness w(Downloader::StandIn);
+    w.window->show();
+    Settings(*w.store).setSubtitleLanguages({u"de"_s, u"en"_s});
+    // A person's languages, one name with an ampersand, then many automatic ones.
+    VideoDescription video;
+    video.described = true;
+    video.subtitles = {{u"en"_s, u"English"_s}, {u"fr"_s, u"Rock & Roll"_s}};
+    for (int index = 0; index < 150; ++index) {
+        video.subtitles.append({u"a%1"_s.arg(index), {}, true});
+    }
+    auto *session = w.window->findChild<Session *>();
+    auto *picker = w.window->findChild<SubtitlePicker *>();
+    emit session->videoDescribed(video);
+    QVERIFY(picker->isVisible());
+    const QList<QCheckBox *> boxes = picker->findChildren<QCheckBox *>();
+    QCOMPARE(boxes.size(), 152);
+    QCOMPARE(QAccessible::queryAccessibleInterface(boxes.at(1))->text(QAccessible::Name),
+             subtitleLanguageText(video.subtitles.at(1)));
+    QVERIFY(boxes.at(0)->isChecked() && !boxes.at(1)->isChecked());
+    QCOMPARE(unnamedControls(w.window.get()), QStringList());
+    // A few rows in sight, however many languages, with the title and the radio buttons.
+    QVERIFY(picker->height() < 8 * boxes.at(0)->height());
+    // Ticked codes go last, unticked ones leave; a code that this video lacks stays.
+    boxes.at(1)->click();
+    boxes.at(0)->click();
+    QCOMPARE(Settings(*w.store).subtitleLanguages(), (QStringList {u"de"_s, u"fr"_s}));
+    w.child<QRadioButton>(u"subtitlesEmbeddedButton"_s)->click();
+    QVERIFY(Settings(*w.store).subtitlesEmbedded());
+    // Nothing to offer for a list, a video without subtitles, or a card cleared.
+    for (const auto &[isPlaylist, offered] : {std::pair {true, 1}, std::pair {false, 0}}) {
+        video.isPlaylist = isPlaylist;
+        video.subtitles.resize(offered);
+        emit session->videoDescribed(video);
+        QVERIFY(picker->isHidden());
+    }
+    video.subtitles = {{u"fr"_s}};
+    emit session->videoDescribed(video);
+    QVERIFY(picker->findChild<QCheckBox *>()->isChecked());
+    w.window->findChild<VideoCard *>()->clear();
+    QVERIFY(picker->isHidden());
 }
 
 void tst_ViewController::plainAndAudioDownloads()
@@ -1278,6 +1421,72 @@ void tst_ViewController::wholeListChosenEntriesOnce()
     QCOMPARE(w.child<QTableView>(u"queueView"_s)->model()->rowCount(), 4);
     QVERIFY(w.waitForDownloadEnd());
     QCOMPARE(files(), QStringList());
+}
+
+void tst_ViewController::cookiesSubtitlesAndTitleThroughTheWindow()
+{
+    const ServedFolder page(u"make-page.sh"_s);
+    QVERIFY(page.isValid());
+    WindowHarness w;
+    w.window->show();
+    const QString cookies = w.tools.filePath(u"cookies.txt"_s);
+    QVERIFY(TestSupport::writeFile(
+        cookies, "# Netscape HTTP Cookie File\n127.0.0.1\tFALSE\t/\tFALSE\t0\tpass\ts3cret\n"));
+    preferenceViewController::setFileChooser(
+        [&cookies](QWidget *, const QString &) { return cookies; });
+    const auto restore = qScopeGuard([] { preferenceViewController::setFileChooser({}); });
+    // Without its cookie the page wants to know who asks: the way to the cookies is offered.
+    auto *signIn = w.child<QPushButton>(u"signInButton"_s);
+    w.window->setAddress(page.url(u"page.html"_s, u"cookie-s3cret"_s).toString());
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    QVERIFY2(w.message().contains(u"(HTTP 401)"_s) && signIn->isVisible(), qPrintable(w.message()));
+    QCOMPARE(unnamedControls(w.window.get()), QStringList());
+    QTest::mouseClick(signIn, Qt::LeftButton);
+    auto *preferences = w.window->findChild<preferenceViewController *>();
+    QCOMPARE(preferences->focusWidget(),
+             preferences->findChild<QRadioButton *>(u"noCookiesButton"_s));
+    preferences->findChild<QRadioButton *>(u"cookieFileButton"_s)->click();
+    preferences->okButton();
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    QVERIFY2(!signIn->isVisible() && filesIn(w.target.path()).size() == 1, qPrintable(w.message()));
+
+    // The French subtitles ticked on the card lie beside the video.
+    QTemporaryDir subtitled;
+    w.chosenFolder = subtitled.path();
+    QVERIFY(w.listAndTick(page.url(u"page.html"_s).toString(), {}));
+    QCheckBox *french = nullptr;
+    for (QCheckBox *box : w.window->findChild<SubtitlePicker *>()->findChildren<QCheckBox *>()) {
+        french = box->text().startsWith(u"fr — "_s) ? box : french;
+    }
+    QVERIFY(french && french->isVisible());
+    french->click();
+    QVERIFY(w.child<QRadioButton>(u"subtitlesApartButton"_s)->isChecked());
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    QCOMPARE(filesIn(subtitled.path(), u"*.fr.srt"_s).size(), 1);
+    QCOMPARE(filesIn(subtitled.path()).size(), 2);
+
+    // With the metadata, the file holds the title that the card shows.
+    QTemporaryDir described;
+    w.chosenFolder = described.path();
+    preferences = w.window->openPreferences();
+    preferences->findChild<QCheckBox *>(u"embedMetadataButton"_s)->setChecked(true);
+    preferences->okButton();
+    w.click(u"downloadButton"_s);
+    QVERIFY(w.waitForDownloadEnd());
+    QStringList files = filesIn(described.path());
+    files.removeIf([](const QString &name) { return name.endsWith(u".srt"_s); });
+    QCOMPARE(files.size(), 1);
+    QProcess probe;
+    probe.start(TestSupport::toolFolder() + u"/ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-show_entries"_s, u"format_tags=title"_s, u"-of"_s,
+                 u"default=nw=1:nk=1"_s, described.filePath(files.value(0))});
+    QVERIFY(probe.waitForFinished(60'000));
+    const QString title = w.child<QLabel>(u"videoTitleLabel"_s)->text();
+    QVERIFY(!title.isEmpty());
+    QCOMPARE(QString::fromUtf8(probe.readAllStandardOutput()).trimmed(), title);
 }
 
 QTEST_MAIN(tst_ViewController)
