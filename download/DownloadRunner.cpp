@@ -54,6 +54,15 @@ DownloadRunner::DownloadRunner(QObject *parent)
             &DownloadRunner::announceProgress);
     connect(m_monitor, &DownloadOutputMonitor::errorReported, this,
             [this](const QString &line) { m_lastError = line; });
+    connect(m_monitor, &DownloadOutputMonitor::subtitlesMissed, this,
+            [this](const QString &language, const QString &cause) {
+                const bool known = std::any_of(
+                    m_missedSubtitles.cbegin(), m_missedSubtitles.cend(),
+                    [&language](const auto &missed) { return missed.first == language; });
+                if (!known) {
+                    m_missedSubtitles.append({language, cause});
+                }
+            });
 }
 
 DownloadRunner::~DownloadRunner()
@@ -75,6 +84,7 @@ void DownloadRunner::start(const DownloadRequest &request)
     }
     m_pausing = false;
     m_lastError.clear();
+    m_missedSubtitles.clear();
     m_produced.clear();
     m_file = m_files = 0;
     // A list of this download's own, so that no file of an earlier one is counted.
@@ -91,6 +101,7 @@ void DownloadRunner::start(const DownloadRequest &request)
     const QString commandLine = composeDownloadCommand(named);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
     m_titleOnly = request.naming == FileNaming::Title;
+    m_subtitleFiles = request.subtitles.embed ? QStringList() : request.subtitles.languages;
     // A run that carries on finds its partial files among the old ones; they stay, as only
     // the file at a destination itself is ever replaced, never what lies beside it.
     m_cleanup.begin(QFile::encodeName(request.folder),
@@ -181,6 +192,9 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
         for (const QByteArray &path : std::as_const(files)) {
             names << QFile::decodeName(path);
         }
+        if (const QString warning = subtitleWarning(); !warning.isEmpty()) {
+            emit warned(warning);
+        }
         emit finished(names);
         return;
     }
@@ -232,8 +246,47 @@ void DownloadRunner::giveTitles(QList<QByteArray> &paths) const
     // temporary name and renames it when done, and the cleanup removed an unfinished
     // conversion.
     for (QByteArray &path : paths) {
-        if (QFileInfo::exists(QFile::decodeName(path))) {
-            path = moveToFreeName(path);
+        if (!QFileInfo::exists(QFile::decodeName(path))) {
+            continue;
+        }
+        const QByteArray marked = path;
+        path = moveToFreeName(path);
+        // The .srt files beside it ("<name>.fr.srt") follow it, never over another file.
+        const auto base = [](const QByteArray &file) {
+            const qsizetype dot = file.lastIndexOf('.');
+            return dot > file.lastIndexOf('/') ? file.first(dot) : file;
+        };
+        for (const QString &language : m_subtitleFiles) {
+            const QByteArray ending = '.' + language.toUtf8() + ".srt";
+            const QString from = QFile::decodeName(base(marked) + ending);
+            if (path != marked && QFileInfo::exists(from)
+                && !QFile::rename(from, QFile::decodeName(base(path) + ending))) {
+                qCInfo(lcQuorvel) << "Subtitles kept as" << from;
+            }
         }
     }
+}
+
+QString DownloadRunner::subtitleWarning() const
+{
+    // The languages missed for the same reason are named together.
+    QStringList reasons;
+    QList<QStringList> languages;
+    for (const auto &[language, cause] : m_missedSubtitles) {
+        const QString explained = explainFailure(cause);
+        const QString reason = explained.isEmpty() ? cause : explained;
+        const qsizetype at = reasons.indexOf(reason);
+        if (at < 0) {
+            reasons << reason;
+            languages << QStringList {language};
+        } else {
+            languages[at] << language;
+        }
+    }
+    QStringList parts;
+    for (qsizetype i = 0; i < reasons.size(); ++i) {
+        parts << tr("Sous-titres %1 non téléchargés : %2")
+                     .arg(languages.at(i).join(u", "_s), reasons.at(i));
+    }
+    return parts.join(u" ; "_s);
 }
