@@ -17,6 +17,15 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// The path without its file's last extension.
+QByteArray base(const QByteArray &path)
+{
+    const qsizetype dot = path.lastIndexOf('.');
+    return dot > path.lastIndexOf('/') ? path.first(dot) : path;
+}
+} // namespace
+
 DownloadRunner::DownloadRunner(QObject *parent)
     : QObject(parent)
     , m_process(new ShellProcess(this))
@@ -252,10 +261,6 @@ void DownloadRunner::giveTitles(QList<QByteArray> &paths) const
         const QByteArray marked = path;
         path = moveToFreeName(path);
         // The .srt files beside it ("<name>.fr.srt") follow it, never over another file.
-        const auto base = [](const QByteArray &file) {
-            const qsizetype dot = file.lastIndexOf('.');
-            return dot > file.lastIndexOf('/') ? file.first(dot) : file;
-        };
         for (const QString &language : m_subtitleFiles) {
             const QByteArray ending = '.' + language.toUtf8() + ".srt";
             const QString from = QFile::decodeName(base(marked) + ending);
