@@ -18,7 +18,6 @@
 
 #include "TestSupport.h"
 #include "catalogue/FormatListing.h"
-#include "catalogue/VideoDescriptionParser.h"
 #include "download/DestinationCleanup.h"
 #include "download/DownloadCommand.h"
 #include "download/DownloadOutputMonitor.h"
@@ -29,7 +28,6 @@
 #include "download/QueueModel.h"
 #include "download/TitleNaming.h"
 #include "tools/PlainText.h"
-#include "tools/ShellCommand.h"
 
 #include <unistd.h>
 
@@ -151,7 +149,6 @@ private slots:
     void pauseKeepsEveryByte();
     void subtitlesAndEmbedding_data();
     void subtitlesAndEmbedding();
-    void automaticCaptionsFromDescription();
 };
 
 void tst_Download::commandLine_data()
@@ -1245,42 +1242,6 @@ void tst_Download::subtitlesAndEmbedding()
     const QString probed = QString::fromUtf8(probe.readAllStandardOutput());
     QCOMPARE(probed.contains(u"codec_type=subtitle"_s), embedded);
     QCOMPARE(probed.contains(u"TAG:title=Ma vidéo (1)\n"_s), embedded);
-}
-
-void tst_Download::automaticCaptionsFromDescription()
-{
-    // A description that offers French captions made by speech recognition only, given to the
-    // downloader in place of an address.
-    const ServedFolder served(u"make-page.sh"_s);
-    QVERIFY(served.isValid());
-    QTemporaryDir folder;
-    const QByteArray description
-        = u"{\"id\": \"x1\", \"title\": \"Auto\", \"extractor\": \"generic\", "
-          "\"webpage_url\": \"%1\", \"formats\": [{\"format_id\": \"0\", \"ext\": \"mp4\", "
-          "\"url\": \"%2\"}], \"automatic_captions\": {\"fr\": [{\"ext\": \"vtt\", "
-          "\"url\": \"%3\"}]}}"_s
-              .arg(served.url(u"page.html"_s).toString(), served.url(u"v.mp4"_s).toString(),
-                   served.url(u"fr.vtt"_s).toString())
-              .toUtf8();
-    const QString file = folder.filePath(u"description.json"_s);
-    QVERIFY(TestSupport::writeFile(file, description));
-    DownloadChoice choice;
-    choice.folder = folder.path();
-    choice.address = u"x"_s;
-    choice.naming = FileNaming::TitleAndCode;
-    choice.subtitles
-        = subtitleRequest(parseVideoDescription(description)->video.subtitles, {u"fr"_s}, false);
-    DownloadRequest request = makeDownloadRequest(choice);
-    request.youtubeDLPath = TestSupport::toolFolder() + u"/youtube-dl"_s;
-    request.ffmpegPath = TestSupport::toolFolder() + u"/ffmpeg"_s;
-    const QString command = composeDownloadCommand(request);
-    QVERIFY(command.endsWith(u" -- 'x'"_s));
-    QProcess shell;
-    shell.start(u"/bin/bash"_s,
-                {u"-c"_s, command.chopped(7) + u" --load-info-json "_s + shellQuote(file)});
-    QVERIFY(shell.waitForFinished(120000));
-    QCOMPARE(shell.exitCode(), 0);
-    QVERIFY(QFileInfo::exists(folder.filePath(u"Auto [0].fr.srt"_s)));
 }
 
 QTEST_GUILESS_MAIN(tst_Download)
