@@ -48,8 +48,9 @@ struct VideoDescription
     /// The list's title: the description's own for a list, the list that a video was
     /// described from otherwise; empty when none.
     QString playlistTitle {};
-    /// The subtitle languages offered: those made by a person first, in the description's
-    /// order, then the automatic ones whose code is not among them. At most
+    /// The subtitle languages offered: those made by a person first, by code, then the
+    /// automatic ones whose code is not among them, by code. Codes that the downloader would
+    /// not read as themselves ("all", "live_chat", "-fr", "fr.*") are left out. At most
     /// subtitleLanguageLimit.
     QList<SubtitleLanguage> subtitles {};
     static constexpr qsizetype subtitleLanguageLimit = 300;

@@ -9,6 +9,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
+#include <QLocale>
+#include <QSet>
 
 using namespace Qt::StringLiterals;
 
@@ -75,6 +77,42 @@ formatYoutube readFormat(const QJsonObject &object)
     return format;
 }
 
+// A code that the downloader's --sub-langs takes as itself: it reads each comma-separated
+// code as a regular expression, "all" as every language and a leading "-" as "all but".
+bool isPlainLanguageCode(QStringView code)
+{
+    static constexpr qsizetype longest = 32;
+    if (code.isEmpty() || code.size() > longest || code.front() == u'-' || code.front() == u'_'
+        || code == u"all"_s || code == u"live_chat"_s) {
+        return false;
+    }
+    return std::all_of(code.begin(), code.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+            || c == u'-' || c == u'_';
+    });
+}
+
+// The languages of one of the description's subtitle objects ("subtitles" or
+// "automatic_captions"), in the object's order (by code), added to `languages` until the
+// limit; a code already there is skipped.
+void addSubtitleLanguages(const QJsonValue &value, bool automatic,
+                          QList<SubtitleLanguage> &languages, QSet<QString> &codes)
+{
+    const QJsonObject object = value.toObject();
+    for (auto it = object.constBegin();
+         it != object.constEnd() && languages.size() < VideoDescription::subtitleLanguageLimit;
+         ++it) {
+        const QString code = it.key();
+        if (!isPlainLanguageCode(code) || codes.contains(code)) {
+            continue;
+        }
+        const QJsonArray tracks = it.value().toArray();
+        QString name = tracks.isEmpty() ? QString() : text(tracks.first().toObject(), "name"_L1);
+        languages.append({code, std::move(name), automatic});
+        codes.insert(code);
+    }
+}
+
 } // namespace
 
 QUrl webAddress(const QString &address)
@@ -126,6 +164,10 @@ std::optional<DescribedVideo> parseVideoDescription(QByteArrayView json)
             video.playlistTitle = text(object, "playlist"_L1);
         }
     }
+    QSet<QString> subtitleCodes;
+    addSubtitleLanguages(object.value("subtitles"_L1), false, video.subtitles, subtitleCodes);
+    addSubtitleLanguages(object.value("automatic_captions"_L1), true, video.subtitles,
+                         subtitleCodes);
     for (const QJsonValue value : object.value("formats"_L1).toArray()) {
         formatYoutube format = readFormat(value.toObject());
         if (!format.formatID.isEmpty()) {
@@ -167,6 +209,27 @@ QList<formatYoutube> completedFormats(QList<formatYoutube> formats,
 
 QString subtitleLanguageText(const SubtitleLanguage &language)
 {
-    // To be written.
-    return language.code;
+    // A code that QLocale does not know gives the C locale, whose name would be wrong.
+    const QLocale locale(language.code);
+    QString name = locale.language() == QLocale::C || locale.language() == QLocale::AnyLanguage
+        ? QString()
+        : locale.nativeLanguageName();
+    // Without a region, the language alone: CLDR names English and Spanish after the country
+    // of their default locale ("American English", "español de España").
+    const QString region = language.code.section(u'-', 1, 1);
+    const bool regionGiven = (region.size() == 2 && region.front().isLetter())
+        || (region.size() == 3 && region.front().isDigit());
+    if (!regionGiven && locale.language() == QLocale::English) {
+        name = u"English"_s;
+    } else if (!regionGiven && locale.language() == QLocale::Spanish) {
+        name = u"español"_s;
+    }
+    if (name.isEmpty()) {
+        name = language.name;
+    }
+    QString shown = name.isEmpty() ? language.code : language.code + u" — "_s + name;
+    if (language.automatic) {
+        shown += u" (automatique)"_s;
+    }
+    return shown;
 }

@@ -58,6 +58,45 @@ void applyQualityChoice(DownloadRequest &request, const DownloadChoice &choice)
     }
 }
 
+// The subtitles, and what goes into the file. Each needs the converter, which the command
+// names only once.
+QString subtitleAndEmbedOptions(const DownloadRequest &request)
+{
+    QString options;
+    const SubtitleRequest &subtitles = request.subtitles;
+    if (!subtitles.languages.isEmpty()) {
+        if (subtitles.regular) {
+            options += u" --write-subs"_s;
+        }
+        if (subtitles.automatic) {
+            options += u" --write-auto-subs"_s;
+        }
+        // The downloader reads each code as a regular expression: the description's codes
+        // were kept only when made of letters, digits, "-" and "_".
+        options += u" --sub-langs "_s + shellQuote(subtitles.languages.join(u','));
+        // Without it the embedded subtitles would also stay beside the video.
+        options += subtitles.embed ? u" --embed-subs --compat-options no-keep-subs"_s
+                                   : u" --convert-subs srt"_s;
+        // Otherwise one subtitle that the site refuses fails the whole download.
+        options += u" --ignore-errors"_s;
+    }
+    const EmbedChoice &embed = request.embed;
+    if (embed.metadata) {
+        options += u" --embed-metadata"_s;
+    }
+    if (embed.thumbnail) {
+        options += u" --embed-thumbnail"_s;
+    }
+    if (embed.chapters) {
+        options += u" --embed-chapters"_s;
+    }
+    const bool converterNamed = !request.mergeOutputFormat.isEmpty() || request.audio;
+    if (!options.isEmpty() && !converterNamed) {
+        options += u" --ffmpeg-location "_s + shellQuote(request.ffmpegPath);
+    }
+    return options;
+}
+
 std::optional<formatYoutube> bestListedAudio(const QList<formatYoutube> &listed)
 {
     std::optional<formatYoutube> best;
@@ -67,6 +106,42 @@ std::optional<formatYoutube> bestListedAudio(const QList<formatYoutube> &listed)
         }
     }
     return best;
+}
+
+void applyTickedFormats(DownloadRequest &request, const DownloadChoice &choice)
+{
+    // An audio download keeps the sound alone: nothing to merge.
+    const bool merge = !choice.mergeContainer.isEmpty() && !request.audio;
+    const FormatSelection selection = selectFormats(choice.ticked, choice.listed,
+                                                    request.audio ? FormatUse::Audio
+                                                        : merge   ? FormatUse::Merged
+                                                                  : FormatUse::AsTicked);
+    request.formatIDs = selection.ids;
+    request.note = selectionNote(selection);
+    if (merge
+        && std::any_of(request.formatIDs.cbegin(), request.formatIDs.cend(),
+                       [](const QString &id) { return id.contains(u'+'); })) {
+        request.mergeOutputFormat = choice.mergeContainer;
+    }
+}
+
+// The kind of the file made when it cannot hold a picture ("webm", "wav"); empty otherwise.
+QString thumbnailRefusingContainer(const DownloadRequest &request, const DownloadChoice &choice)
+{
+    const QString webm = u"webm"_s;
+    if (request.audio) {
+        return request.audioFormat == u"wav"_s ? request.audioFormat : QString();
+    }
+    if (request.mergeOutputFormat == webm) {
+        return webm;
+    }
+    const bool asTicked
+        = choice.quality == QualityChoice::Ticked && request.mergeOutputFormat.isEmpty();
+    return asTicked
+            && std::any_of(choice.ticked.cbegin(), choice.ticked.cend(),
+                           [&webm](const formatYoutube &f) { return f.codec == webm; })
+        ? webm
+        : QString();
 }
 } // namespace
 
@@ -141,22 +216,24 @@ DownloadRequest makeDownloadRequest(const DownloadChoice &choice)
     request.options = choice.options;
     request.naming = choice.naming;
     request.downloadArchive = choice.downloadArchive;
+    request.subtitles = choice.subtitles;
+    request.embed = choice.embed;
     if (!request.audio && choice.quality != QualityChoice::Ticked) {
         applyQualityChoice(request, choice);
-        return request;
+    } else {
+        applyTickedFormats(request, choice);
     }
-    // An audio download keeps the sound alone: nothing to merge.
-    const bool merge = !choice.mergeContainer.isEmpty() && !request.audio;
-    const FormatSelection selection = selectFormats(choice.ticked, choice.listed,
-                                                    request.audio ? FormatUse::Audio
-                                                        : merge   ? FormatUse::Merged
-                                                                  : FormatUse::AsTicked);
-    request.formatIDs = selection.ids;
-    request.note = selectionNote(selection);
-    if (merge
-        && std::any_of(request.formatIDs.cbegin(), request.formatIDs.cend(),
-                       [](const QString &id) { return id.contains(u'+'); })) {
-        request.mergeOutputFormat = choice.mergeContainer;
+    // Nothing but the sound is kept: the subtitles go beside it.
+    if (request.audio) {
+        request.subtitles.embed = false;
+    }
+    const QString withoutThumbnail = thumbnailRefusingContainer(request, choice);
+    if (request.embed.thumbnail && !withoutThumbnail.isEmpty()) {
+        request.embed.thumbnail = false;
+        const QString said
+            = QObject::tr("Miniature non intégrée : un fichier %1 ne peut pas la contenir")
+                  .arg(withoutThumbnail);
+        request.note = request.note.isEmpty() ? said : request.note + u" ; "_s + said;
     }
     return request;
 }
@@ -340,6 +417,7 @@ QString composeDownloadCommand(const DownloadRequest &request)
     if (!request.formatSort.isEmpty()) {
         command += u" -S "_s + shellQuote(request.formatSort);
     }
+    command += subtitleAndEmbedOptions(request);
     // "--print" would make the downloader quiet, and the one of March 2023 cannot be told
     // otherwise: the list goes to a file. Its name is read as a template, like "-o".
     if (!request.finalFilesList.isEmpty()) {
@@ -360,9 +438,14 @@ QString composeDownloadCommand(const DownloadRequest &request)
 SubtitleRequest subtitleRequest(const QList<SubtitleLanguage> &offered, const QStringList &ticked,
                                 bool embed)
 {
-    // To be written.
-    Q_UNUSED(offered);
-    Q_UNUSED(ticked);
-    Q_UNUSED(embed);
-    return {};
+    SubtitleRequest request;
+    request.embed = embed;
+    for (const SubtitleLanguage &language : offered) {
+        if (!ticked.contains(language.code) || request.languages.contains(language.code)) {
+            continue;
+        }
+        request.languages << language.code;
+        (language.automatic ? request.automatic : request.regular) = true;
+    }
+    return request;
 }

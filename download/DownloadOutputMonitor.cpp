@@ -21,6 +21,9 @@ constexpr QByteArrayView presentSuffix(" has already been downloaded");
 constexpr QByteArrayView deletedMarker("Deleting original file ");
 constexpr QByteArrayView deletedSuffix(" (pass -k to keep)");
 constexpr QByteArrayView formatsMarker(" format(s): ");
+constexpr QByteArrayView warningPrefix("WARNING:");
+constexpr QByteArrayView subtitlesMarker("Unable to download video subtitles for '");
+constexpr QByteArrayView subtitlesEnd("': ");
 // Only the start of a longer line is examined (a destination is a path, a few KiB at
 // most), so that a downloader writing without line ends costs no memory.
 constexpr qsizetype lineLimit = 64 * 1024;
@@ -175,10 +178,22 @@ void DownloadOutputMonitor::examineLine(const QByteArray &line)
     // an error text is decoded, and as UTF-8 resynchronises at every ASCII byte, decoding
     // the rest of a line gives the same characters as decoding the whole line would.
     const QByteArrayView view(line);
-    if (view.startsWith(errorPrefix)) {
-        const qsizetype start = skipBlanks(view, errorPrefix.size());
-        emit errorReported(QString::fromUtf8(view.sliced(start)));
-        return;
+    const bool error = view.startsWith(errorPrefix);
+    if (error || view.startsWith(warningPrefix)) {
+        const qsizetype start = skipBlanks(view, error ? errorPrefix.size() : warningPrefix.size());
+        const QByteArrayView said = view.sliced(start);
+        // Told to ignore errors, the downloader goes on without these subtitles.
+        if (said.startsWith(subtitlesMarker)) {
+            const QByteArrayView rest = said.sliced(subtitlesMarker.size());
+            if (const qsizetype end = find(rest, subtitlesEnd); end > 0) {
+                emit subtitlesMissed(QString::fromUtf8(rest.first(end)),
+                                     QString::fromUtf8(rest.sliced(end + subtitlesEnd.size())));
+            }
+        }
+        if (error) {
+            emit errorReported(QString::fromUtf8(said));
+            return;
+        }
     }
     // A downloader that fails before it can say "ERROR:" (a browser's cookies it cannot
     // read) ends with Python's traceback, whose last line tells why.

@@ -54,6 +54,9 @@ signals:
     /// An "ERROR:" line, without that prefix, or the last line of a Python traceback
     /// (isTracebackEnd()).
     void errorReported(const QString &line);
+    /// "WARNING: Unable to download video subtitles for 'fr': HTTP Error 429: …" (or "ERROR:"):
+    /// the language and the downloader's words after it ("HTTP Error 429: …").
+    void subtitlesMissed(const QString &language, const QString &cause);
 
 private:
     void examineLine(const QByteArray &line);

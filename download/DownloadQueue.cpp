@@ -3,6 +3,7 @@
 #include "download/DownloadQueue.h"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include <QFile>
@@ -232,6 +233,7 @@ void DownloadQueue::retry(qint64 id)
     job.state = JobState::Waiting;
     job.reason.clear();
     job.detail.clear();
+    job.warning.clear();
     job.progress = {};
     job.files.clear();
     job.retries = 0;
@@ -408,10 +410,15 @@ void DownloadQueue::connectRunner(qint64 id, DownloadRunner *runner)
                 m_model->setProgress(id, progress);
                 emit progressChanged(id, progress);
             });
-    connect(runner, &DownloadRunner::finished, this, [this, id](const QStringList &files) {
+    // Said right before the end, and kept with the finished job.
+    auto warning = std::make_shared<QString>();
+    connect(runner, &DownloadRunner::warned, this,
+            [warning](const QString &text) { *warning = text; });
+    connect(runner, &DownloadRunner::finished, this, [this, id, warning](const QStringList &files) {
         runEnded(id);
         DownloadJob job = jobCopy(id);
         job.state = JobState::Finished;
+        job.warning = *warning;
         job.files = files;
         job.progress.percent = 100;
         stopProgress(job);

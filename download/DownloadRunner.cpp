@@ -17,6 +17,15 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// The path without its file's last extension.
+QByteArray base(const QByteArray &path)
+{
+    const qsizetype dot = path.lastIndexOf('.');
+    return dot > path.lastIndexOf('/') ? path.first(dot) : path;
+}
+} // namespace
+
 DownloadRunner::DownloadRunner(QObject *parent)
     : QObject(parent)
     , m_process(new ShellProcess(this))
@@ -54,6 +63,15 @@ DownloadRunner::DownloadRunner(QObject *parent)
             &DownloadRunner::announceProgress);
     connect(m_monitor, &DownloadOutputMonitor::errorReported, this,
             [this](const QString &line) { m_lastError = line; });
+    connect(m_monitor, &DownloadOutputMonitor::subtitlesMissed, this,
+            [this](const QString &language, const QString &cause) {
+                const bool known = std::any_of(
+                    m_missedSubtitles.cbegin(), m_missedSubtitles.cend(),
+                    [&language](const auto &missed) { return missed.first == language; });
+                if (!known) {
+                    m_missedSubtitles.append({language, cause});
+                }
+            });
 }
 
 DownloadRunner::~DownloadRunner()
@@ -75,6 +93,7 @@ void DownloadRunner::start(const DownloadRequest &request)
     }
     m_pausing = false;
     m_lastError.clear();
+    m_missedSubtitles.clear();
     m_produced.clear();
     m_file = m_files = 0;
     // A list of this download's own, so that no file of an earlier one is counted.
@@ -109,6 +128,7 @@ void DownloadRunner::start(const DownloadRequest &request)
     const QString commandLine = composeDownloadCommand(named);
     qCInfo(lcQuorvel).noquote() << shellArguments(commandLine).join(u' ');
     m_titleOnly = request.naming == FileNaming::Title;
+    m_subtitleFiles = request.subtitles.embed ? QStringList() : request.subtitles.languages;
     // A run that carries on finds its partial files among the old ones; they stay, as only
     // the file at a destination itself is ever replaced, never what lies beside it.
     m_cleanup.begin(QFile::encodeName(request.folder),
@@ -201,6 +221,9 @@ void DownloadRunner::processEnded(const ShellProcess::End &end)
         for (const QByteArray &path : std::as_const(files)) {
             names << QFile::decodeName(path);
         }
+        if (const QString warning = subtitleWarning(); !warning.isEmpty()) {
+            emit warned(warning);
+        }
         emit finished(names);
         return;
     }
@@ -252,8 +275,43 @@ void DownloadRunner::giveTitles(QList<QByteArray> &paths) const
     // temporary name and renames it when done, and the cleanup removed an unfinished
     // conversion.
     for (QByteArray &path : paths) {
-        if (QFileInfo::exists(QFile::decodeName(path))) {
-            path = moveToFreeName(path);
+        if (!QFileInfo::exists(QFile::decodeName(path))) {
+            continue;
+        }
+        const QByteArray marked = path;
+        path = moveToFreeName(path);
+        // The .srt files beside it ("<name>.fr.srt") follow it, never over another file.
+        for (const QString &language : m_subtitleFiles) {
+            const QByteArray ending = '.' + language.toUtf8() + ".srt";
+            const QString from = QFile::decodeName(base(marked) + ending);
+            if (path != marked && QFileInfo::exists(from)
+                && !QFile::rename(from, QFile::decodeName(base(path) + ending))) {
+                qCInfo(lcQuorvel) << "Subtitles kept as" << from;
+            }
         }
     }
+}
+
+QString DownloadRunner::subtitleWarning() const
+{
+    // The languages missed for the same reason are named together.
+    QStringList reasons;
+    QList<QStringList> languages;
+    for (const auto &[language, cause] : m_missedSubtitles) {
+        const QString explained = explainFailure(cause);
+        const QString reason = explained.isEmpty() ? cause : explained;
+        const qsizetype at = reasons.indexOf(reason);
+        if (at < 0) {
+            reasons << reason;
+            languages << QStringList {language};
+        } else {
+            languages[at] << language;
+        }
+    }
+    QStringList parts;
+    for (qsizetype i = 0; i < reasons.size(); ++i) {
+        parts << tr("Sous-titres %1 non téléchargés : %2")
+                     .arg(languages.at(i).join(u", "_s), reasons.at(i));
+    }
+    return parts.join(u" ; "_s);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include <QByteArray>
 #include <QList>
@@ -58,6 +59,9 @@ signals:
     /// The file that the converter writes: the extracted audio, the merged file.
     void conversionAnnounced(const QString &path);
     void progressChanged(const DownloadProgress &progress);
+    /// Right before finished(): the download ended well but lacks something, in French
+    /// ("Sous-titres fr non téléchargés : le site reçoit trop de demandes (HTTP 429) ; …").
+    void warned(const QString &warning);
     // Each started download ends with exactly one of the four signals below.
     /// With the final files, as the downloader named them once whole and in place
     /// (downloaded, merged, extracted, or found already downloaded), and in an audio download
@@ -82,6 +86,8 @@ private:
     /// A download named by the title alone: those of `paths` that are there, whole, get their
     /// titles, and `paths` their new names.
     void giveTitles(QList<QByteArray> &paths) const;
+    /// What warned() says of the missed subtitles; empty when none was missed.
+    QString subtitleWarning() const;
 
     ShellProcess *m_process = nullptr;
     DownloadOutputMonitor *m_monitor = nullptr;
@@ -90,11 +96,15 @@ private:
     // A refused start whose failed() is on its way.
     bool m_refusing = false;
     QString m_lastError;
+    // The subtitles that the downloader could not fetch: language and its words why.
+    QList<std::pair<QString, QString>> m_missedSubtitles;
     // The files that the output announced, and which of how many the downloader fetches.
     QList<QByteArray> m_produced;
     // Where the downloader names the final files; null when it could not be made.
     std::unique_ptr<QTemporaryFile> m_finalFilesList;
     bool m_titleOnly = false;
+    // The languages whose subtitles lie beside the video as .srt files.
+    QStringList m_subtitleFiles;
     // Asked to pause rather than cancel: the end keeps the files.
     bool m_pausing = false;
     bool m_keepsOriginals = false;

@@ -24,7 +24,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // The schema's version in PRAGMA user_version; a database of a later one is not touched.
-constexpr int schemaVersion = 1;
+// Version 2 adds the warning of a finished job.
+constexpr int schemaVersion = 2;
 // Another Quorvel writing the same queue holds it for milliseconds; longer is another program.
 constexpr int busyTimeoutMilliseconds = 200;
 
@@ -97,8 +98,8 @@ QDateTime dateFromText(const QVariant &text)
 
 // What a job stores besides its id and place, bound in this order.
 constexpr const char *jobColumns[]
-    = {"request", "title", "picture",      "fetched", "state",   "reason", "detail",
-       "percent", "files", "destinations", "begun",   "retries", "added",  "ended"};
+    = {"request", "title",        "picture", "fetched", "state", "reason", "detail", "percent",
+       "files",   "destinations", "begun",   "retries", "added", "ended",  "warning"};
 
 void bindJob(QSqlQuery &query, const DownloadJob &job)
 {
@@ -115,7 +116,8 @@ void bindJob(QSqlQuery &query, const DownloadJob &job)
                                int(job.begun),
                                job.retries,
                                dateToText(job.added),
-                               dateToText(job.ended)};
+                               dateToText(job.ended),
+                               job.warning};
     for (const QVariant &value : values) {
         query.addBindValue(value);
     }
@@ -144,6 +146,7 @@ std::optional<DownloadJob> jobFromRow(const QSqlQuery &query)
     job.retries = query.value(u"retries"_s).toInt();
     job.added = dateFromText(query.value(u"added"_s));
     job.ended = dateFromText(query.value(u"ended"_s));
+    job.warning = query.value(u"warning"_s).toString();
     return job;
 }
 
@@ -255,13 +258,16 @@ Failure JobStore::Private::openDatabase()
             qCWarning(lcQuorvel) << "Queue database" << path << "of a later version" << version;
             return Failure::Later;
         }
+        // A queue of version 1 gains the warning column; its jobs have none.
         const bool made = version == schemaVersion
-            || (exec(query,
-                     u"CREATE TABLE IF NOT EXISTS jobs (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                     "position INTEGER NOT NULL, request TEXT NOT NULL, title TEXT, picture TEXT, "
-                     "fetched TEXT, state TEXT, reason TEXT, detail TEXT, percent REAL, "
-                     "files TEXT, destinations TEXT, begun INTEGER, retries INTEGER, "
-                     "added TEXT, ended TEXT)"_s)
+            || ((version == 1
+                     ? exec(query, u"ALTER TABLE jobs ADD COLUMN warning TEXT"_s)
+                     : exec(query,
+                            u"CREATE TABLE IF NOT EXISTS jobs (id INTEGER PRIMARY KEY "
+                            "AUTOINCREMENT, position INTEGER NOT NULL, request TEXT NOT NULL, "
+                            "title TEXT, picture TEXT, fetched TEXT, state TEXT, reason TEXT, "
+                            "detail TEXT, percent REAL, files TEXT, destinations TEXT, begun "
+                            "INTEGER, retries INTEGER, added TEXT, ended TEXT, warning TEXT)"_s))
                 && exec(query, u"PRAGMA user_version = %1"_s.arg(schemaVersion)));
         return made && exec(query, u"COMMIT"_s) ? Failure::None : failureOf(query.lastError());
     };
@@ -479,6 +485,15 @@ QByteArray requestToJson(const DownloadRequest &request)
                       {u"browser"_s, cookies.browser},
                       {u"profile"_s, cookies.profile},
                       {u"file"_s, cookies.file}}},
+        {u"subtitles"_s,
+         QJsonObject {{u"languages"_s, QJsonArray::fromStringList(request.subtitles.languages)},
+                      {u"regular"_s, request.subtitles.regular},
+                      {u"automatic"_s, request.subtitles.automatic},
+                      {u"embed"_s, request.subtitles.embed}}},
+        {u"embed"_s,
+         QJsonObject {{u"metadata"_s, request.embed.metadata},
+                      {u"thumbnail"_s, request.embed.thumbnail},
+                      {u"chapters"_s, request.embed.chapters}}},
     };
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
 }
@@ -517,5 +532,18 @@ std::optional<DownloadRequest> requestFromJson(const QByteArray &json)
         = {cookieSourceFromId(cookies.value(u"source"_s).toString()),
            cookies.value(u"browser"_s).toString(), cookies.value(u"profile"_s).toString(),
            cookies.value(u"file"_s).toString()};
+    // Rows stored before subtitles and embedding have neither.
+    const QJsonObject subtitles = object.value(u"subtitles"_s).toObject();
+    for (const QJsonValue &code : subtitles.value(u"languages"_s).toArray()) {
+        if (code.isString()) {
+            request.subtitles.languages << code.toString();
+        }
+    }
+    request.subtitles.regular = subtitles.value(u"regular"_s).toBool();
+    request.subtitles.automatic = subtitles.value(u"automatic"_s).toBool();
+    request.subtitles.embed = subtitles.value(u"embed"_s).toBool();
+    const QJsonObject embed = object.value(u"embed"_s).toObject();
+    request.embed = {embed.value(u"metadata"_s).toBool(), embed.value(u"thumbnail"_s).toBool(),
+                     embed.value(u"chapters"_s).toBool()};
     return request;
 }

@@ -26,6 +26,10 @@ QString stateText(const DownloadJob &job)
     if (job.state == JobState::Failed) {
         return QueueModel::tr("Échec : %1").arg(shownText(job.reason));
     }
+    // Finished without all that was asked: the subtitles of a language, for one.
+    if (job.state == JobState::Finished && !job.warning.isEmpty()) {
+        return QueueModel::tr("Terminé : %1").arg(shownText(job.warning));
+    }
     if (job.state == JobState::Waiting && job.retryAt.isValid()) {
         // Rounded up: the retry starts when the count reaches zero, not one second before.
         const qint64 milliseconds = QDateTime::currentDateTime().msecsTo(job.retryAt);
@@ -99,6 +103,10 @@ QVariant QueueModel::data(const QModelIndex &index, int role) const
         }
         if (index.column() == StateColumn && job.state == JobState::Failed) {
             return plainToolTip(job.detail.isEmpty() ? job.reason : job.detail);
+        }
+        if (index.column() == StateColumn && job.state == JobState::Finished
+            && !job.warning.isEmpty()) {
+            return plainToolTip(job.warning);
         }
         return {};
     case JobIdRole:

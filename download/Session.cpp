@@ -21,6 +21,14 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+// Converting the subtitles to .srt, putting them or anything else into the file: ffmpeg's work.
+bool needsConverter(const SubtitleRequest &subtitles, const EmbedChoice &embed)
+{
+    return !subtitles.languages.isEmpty() || embed != EmbedChoice {};
+}
+} // namespace
+
 Session::Session(QSettings &store, ToolSet &tools, JobStore *jobs, QObject *parent)
     : QObject(parent)
     , m_settings(store)
@@ -102,7 +110,9 @@ void Session::connectQueue()
     connect(m_queue, &DownloadQueue::jobFinished, this,
             [this](qint64 id, const QStringList &files, const QString &folder) {
                 if (id == m_shownJob) {
-                    end(Work::Download, m_queue->job(id)->request.note);
+                    // What it lacks, or else what its request changed.
+                    const DownloadJob *job = m_queue->job(id);
+                    end(Work::Download, job->warning.isEmpty() ? job->request.note : job->warning);
                     emit downloadFinished(files, folder);
                 }
             });
@@ -274,8 +284,16 @@ void Session::download(DownloadMode mode, const QString &address, const FolderCh
     choice.quality = mode == DownloadMode::Plain ? qualityChoice() : QualityChoice::Ticked;
     choice.ticked = m_model->checkedFormats();
     choice.listed = formatList();
-    // The ready-made choices merge or extract: they need the converter too.
-    const bool converter = mode == DownloadMode::Audio || choice.quality != QualityChoice::Ticked;
+    // The languages are known of the listed video only.
+    if (m_described.described && !m_described.isPlaylist && address == m_describedAddress) {
+        choice.subtitles = subtitleRequest(m_described.subtitles, m_settings.subtitleLanguages(),
+                                           m_settings.subtitlesEmbedded());
+    }
+    choice.embed = m_settings.embedChoice();
+    // The ready-made choices merge or extract, and the subtitles and what goes into the file
+    // are written by the converter: they need it too.
+    const bool converter = mode == DownloadMode::Audio || choice.quality != QualityChoice::Ticked
+        || needsConverter(choice.subtitles, choice.embed);
     if (!mayRun(converter ? ToolSet::Need::DownloaderAndConverter : ToolSet::Need::Downloader,
                 address)) {
         return;
@@ -338,6 +356,8 @@ void Session::downloadEntries(const QString &listTitle, const QList<PlaylistEntr
     choice.options = downloaderOptions();
     choice.naming = m_settings.fileNaming();
     choice.downloadArchive = m_settings.skipDownloaded() ? downloadArchivePath() : QString();
+    // The entries' subtitle languages are not known: none are asked.
+    choice.embed = m_settings.embedChoice();
     m_settings.setLastFolder(folder);
     const QList<DownloadRequest> requests = makeListRequests(choice, listTitle, chosen, count);
     QList<DownloadJob> jobs;
@@ -400,8 +420,8 @@ void Session::queue(const DownloadRequest &request, const DownloadChoice &choice
 
 QString Session::prepareRun(DownloadRequest &request) const
 {
-    const bool converter
-        = request.audio || !request.mergeOutputFormat.isEmpty() || !request.formatSort.isEmpty();
+    const bool converter = request.audio || !request.mergeOutputFormat.isEmpty()
+        || !request.formatSort.isEmpty() || needsConverter(request.subtitles, request.embed);
     const QString missing = m_tools.missing(converter ? ToolSet::Need::DownloaderAndConverter
                                                       : ToolSet::Need::Downloader);
     if (!missing.isEmpty()) {

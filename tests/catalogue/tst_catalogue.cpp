@@ -130,6 +130,8 @@ private slots:
     void ticksAndLists();
     void description_data();
     void description();
+    void subtitleLanguages_data();
+    void subtitleLanguages();
     void query_data();
     void query();
     void cookiesSignIn_data();
@@ -401,6 +403,45 @@ void tst_Catalogue::description()
     model.tickAll();
     QCOMPARE(cells.join(u'|').replace(u"/|"_s, u"/ "_s) + u' ' + wordsOf(model.checkedFormats()),
              rows);
+}
+
+void tst_Catalogue::subtitleLanguages_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("shown"); // as the card shows them, "|" between
+    QTest::newRow("both kinds, one code twice")
+        << R"({"subtitles": {"fr": [{"ext": "vtt", "url": "u", "name": "French"}], "en": [],
+                             "en-GB": [], "es": []},
+               "automatic_captions": {"fr": [{"name": "x"}], "de": [{"name": "German"}],
+                                      "xq": [{"name": "Klingon"}]}})"_ba
+        << u"en — English|en-GB — British English|es — español|fr — français|de — Deutsch "
+           u"(automatique)|xq — Klingon "
+           "(automatique)"_s;
+    QTest::newRow("codes the downloader would misread, names of the wrong kind")
+        << R"({"subtitles": {"-fr": [], "fr.*": [], "": [], "live_chat": [], "all": [], "_x": [],
+               "a23456789012345678901234567890123": [], "a2345678901234567890123456789012": [],
+               "qx": [{"name": 7}], "qy": "none", "qz": [3, {"name": "Z"}]},
+               "automatic_captions": 5})"_ba
+        << u"a2345678901234567890123456789012|qx|qy|qz"_s;
+    QByteArray many = R"({"automatic_captions": {"a": []}, "subtitles": {)";
+    for (int code = 0; code < 400; ++code) {
+        many += u"\"c%1\": [],"_s.arg(code, 3, 10, QChar(u'0')).toLatin1();
+    }
+    QTest::newRow("at most the limit") << many.chopped(1) + "}}" << u"300: c000 … c299"_s;
+}
+
+void tst_Catalogue::subtitleLanguages()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, shown);
+    const QList<SubtitleLanguage> languages = parseVideoDescription(json)->video.subtitles;
+    QStringList texts;
+    for (const SubtitleLanguage &language : languages) {
+        texts << subtitleLanguageText(language);
+    }
+    QCOMPARE(texts.size() > 10 ? u"%1: %2 … %3"_s.arg(texts.size()).arg(texts.first(), texts.last())
+                               : texts.join(u'|'),
+             shown);
 }
 
 void tst_Catalogue::query_data()

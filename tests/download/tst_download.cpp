@@ -37,7 +37,8 @@ using namespace std::chrono_literals;
 namespace {
 // What the monitor reports for these reads, in order: "D <path>" (destination), "C <path>"
 // (conversion), "A <path>" (already there), "X <path>" (deleted), "F <files>", "P <percent>
-// <speed> <time left>" or "E <error>". A null read stands for the end of a stream.
+// <speed> <time left>", "E <error>" or "S <language> <cause>" (subtitles missed). A null read
+// stands for the end of a stream.
 QStringList eventsOf(const QList<QByteArray> &reads)
 {
     DownloadOutputMonitor monitor;
@@ -62,6 +63,10 @@ QStringList eventsOf(const QList<QByteArray> &reads)
                      [&](int count) { events << u"F %1"_s.arg(count); });
     QObject::connect(&monitor, &DownloadOutputMonitor::errorReported, &monitor,
                      [&](const QString &line) { events << u"E "_s + line; });
+    QObject::connect(&monitor, &DownloadOutputMonitor::subtitlesMissed, &monitor,
+                     [&](const QString &language, const QString &cause) {
+                         events << u"S %1 %2"_s.arg(language, cause);
+                     });
     for (const QByteArray &read : reads) {
         read.isNull() ? monitor.finish() : monitor.feed(read);
     }
@@ -97,7 +102,9 @@ QStringList storedForms(const QList<DownloadJob> &jobs)
             << r.options.cookies.browser << r.options.cookies.profile << r.options.cookies.file
             << job.title << job.picturePath << job.fetched << jobStateId(job.state) << job.reason
             << job.detail << job.progress.percent << job.files << job.destinations << job.begun
-            << job.retries << job.added.toUTC() << job.ended.toUTC();
+            << job.retries << job.added.toUTC() << job.ended.toUTC() << r.subtitles.languages
+            << r.subtitles.regular << r.subtitles.automatic << r.subtitles.embed << r.embed.metadata
+            << r.embed.thumbnail << r.embed.chapters << job.warning;
     }
     return forms;
 }
@@ -131,6 +138,7 @@ private slots:
     void onlyOldAndUnfinishedFilesGo_data();
     void onlyOldAndUnfinishedFilesGo();
     void storeKeepsJobs();
+    void storeOfVersionOneGainsWarnings();
     void storedRequestRefusesJunk_data();
     void storedRequestRefusesJunk();
     void killedWriterLosesNoCommittedJob();
@@ -140,6 +148,8 @@ private slots:
     void queueRules();
     void queueModel();
     void pauseKeepsEveryByte();
+    void subtitlesAndEmbedding_data();
+    void subtitlesAndEmbedding();
 };
 
 void tst_Download::commandLine_data()
@@ -323,6 +333,62 @@ void tst_Download::optionRules_data()
         << QStringList {u"--cookies"_s, userFile} << QString();
 
     // Subtitles, and what goes into the file.
+    const auto with = [&base](SubtitleRequest subtitles, EmbedChoice embed = {}) {
+        DownloadChoice choice = base;
+        choice.subtitles = std::move(subtitles);
+        choice.embed = embed;
+        return choice;
+    };
+    const auto format = [](const char *id, const char *extension, FormatKind kind) {
+        formatYoutube f;
+        f.formatID = QString::fromLatin1(id);
+        f.codec = QString::fromLatin1(extension);
+        f.kind = kind;
+        return f;
+    };
+    QTest::newRow("subtitles as files")
+        << with({{u"fr"_s}, true, false, false})
+        << QStringList {u" --write-subs --sub-langs 'fr' --convert-subs srt --ignore-errors"_s}
+        << QStringList {u"--write-auto-subs"_s, u"--embed"_s} << QString();
+    QTest::newRow("embedded, one automatic")
+        << with({{u"en"_s}, false, true, true})
+        << QStringList {u" --write-auto-subs --sub-langs 'en' --embed-subs --compat-options "
+                        "no-keep-subs --ignore-errors"_s}
+        << QStringList {u"--write-subs"_s, u"--convert-subs"_s} << QString();
+    QTest::newRow("both kinds")
+        << with({{u"fr"_s, u"en-US"_s}, true, true, false})
+        << QStringList {u" --write-subs --write-auto-subs --sub-langs 'fr,en-US' "_s}
+        << QStringList {} << QString();
+    DownloadChoice audio = with({{u"fr"_s}, true, false, true});
+    audio.mode = DownloadMode::Audio;
+    QTest::newRow("audio: subtitles beside it") << audio << QStringList {u" --convert-subs srt"_s}
+                                                << QStringList {u"--embed"_s} << QString();
+    audio.subtitles = {};
+    audio.audio.format = u"wav"_s;
+    audio.embed = {false, true, false};
+    QTest::newRow("audio in wav: no picture")
+        << audio << QStringList {} << QStringList {u"--embed-thumbnail"_s}
+        << u"Miniature non intégrée : un fichier wav ne peut pas la contenir"_s;
+    QTest::newRow("metadata, thumbnail, chapters")
+        << with({}, {true, true, true})
+        << QStringList {u" --embed-metadata --embed-thumbnail --embed-chapters"_s}
+        << QStringList {u"-subs"_s, u"--ignore-errors"_s} << QString();
+    DownloadChoice ticked = with({}, {true, true, false});
+    ticked.quality = QualityChoice::Ticked;
+    ticked.ticked = {format("248", "webm", FormatKind::VideoOnly),
+                     format("251", "webm", FormatKind::AudioOnly)};
+    QTest::newRow("ticked webm: no picture")
+        << ticked << QStringList {u"--embed-metadata"_s} << QStringList {u"--embed-thumbnail"_s}
+        << u"Miniature non intégrée : un fichier webm ne peut pas la contenir"_s;
+    ticked.mergeContainer = u"mkv"_s;
+    QTest::newRow("ticked webm merged into mkv")
+        << ticked << QStringList {u"--embed-thumbnail"_s} << QStringList {} << QString();
+    ticked.mergeContainer.clear();
+    ticked.ticked = {format("18", "mp4", FormatKind::VideoAndAudio)};
+    ticked.embed = {false, false, true};
+    QTest::newRow("embedding alone names the converter")
+        << ticked << QStringList {u" --embed-chapters --ffmpeg-location '/t/ffmpeg'"_s}
+        << QStringList {} << QString();
 }
 
 void tst_Download::optionRules()
@@ -501,6 +567,12 @@ void tst_Download::monitorLines_data()
         "\"/y.py\", line 1, in x\n    raise FileNotFoundError(f'could not find')\n"
         "FileNotFoundError: could not find firefox cookies database in /x\n",
         u"E FileNotFoundError: could not find firefox cookies database in /x"_s);
+    row("subtitles missed",
+        "WARNING: Unable to download video subtitles for 'fr': HTTP Error 429: Too Many "
+        "Requests\nERROR: Unable to download video subtitles for 'pt-BR': timed out\n"
+        "WARNING: Unable to download video subtitles for 'x'\n",
+        u"S fr HTTP Error 429: Too Many Requests|S pt-BR timed out|E Unable to download video "
+        "subtitles for 'pt-BR': timed out"_s);
     row("unfinished last line", "[download] Destination: /v/c.mp4\r[download]  99.9% of x",
         u"D /v/c.mp4|P 99.9"_s);
 }
@@ -693,6 +765,10 @@ void tst_Download::storeKeepsJobs()
         job.retries = index % 2;
         job.added = QDateTime::currentDateTime().addDays(-index);
         job.ended = index == 0 ? QDateTime() : QDateTime::currentDateTimeUtc();
+        job.request.subtitles
+            = {QStringList {u"fr"_s, u"en-US"_s}.mid(index), index != 1, index != 0, index == 2};
+        job.request.embed = {index == 0, index == 1, index != 2};
+        job.warning = index == 2 ? u"Sous-titres fr non téléchargés : <i>429</i>"_s : QString();
     }
     {
         JobStore store(path);
@@ -717,6 +793,34 @@ void tst_Download::storeKeepsJobs()
     removed.id = jobs[0].id + 1;
     QVERIFY(!store.save(removed));
     QCOMPARE(store.load().size(), 2);
+}
+
+void tst_Download::storeOfVersionOneGainsWarnings()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"queue.sqlite"_s);
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"old"_s);
+        old.setDatabaseName(path);
+        QVERIFY(old.open());
+        QSqlQuery query(old);
+        QVERIFY(query.exec(u"CREATE TABLE jobs (id INTEGER PRIMARY KEY AUTOINCREMENT, position "
+                           "INTEGER NOT NULL, request TEXT NOT NULL, title TEXT, picture TEXT, "
+                           "fetched TEXT, state TEXT, reason TEXT, detail TEXT, percent REAL, "
+                           "files TEXT, destinations TEXT, begun INTEGER, retries INTEGER, "
+                           "added TEXT, ended TEXT)"_s));
+        QVERIFY(query.exec(u"INSERT INTO jobs (position, request, state) VALUES (1, "
+                           "'{\"folder\": \"/v\", \"address\": \"a\"}', 'finished')"_s));
+        QVERIFY(query.exec(u"PRAGMA user_version = 1"_s));
+    }
+    QSqlDatabase::removeDatabase(u"old"_s);
+    JobStore store(path);
+    QList<DownloadJob> jobs = store.load();
+    QCOMPARE(jobs.size(), 1);
+    QVERIFY(jobs[0].warning.isEmpty() && jobs[0].request.subtitles == SubtitleRequest());
+    jobs[0].warning = u"Sous-titres fr non téléchargés"_s;
+    QVERIFY(store.save(jobs[0]));
+    QCOMPARE(store.load().value(0).warning, jobs[0].warning);
 }
 
 void tst_Download::storedRequestRefusesJunk_data()
@@ -1121,6 +1225,62 @@ void tst_Download::pauseKeepsEveryByte()
     QCOMPARE(queue.job(id)->files.size(), 1);
     QVERIFY(!partial().exists());
     QVERIFY(TestSupport::readFile(queue.job(id)->files.first()) == content);
+}
+
+void tst_Download::subtitlesAndEmbedding_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::addColumn<bool>("embedded"); // the subtitles, and the title as metadata
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("beside the video") << u"page.html"_s << false << QString();
+    QTest::newRow("into the video") << u"page.html"_s << true << QString();
+    QTest::newRow("refused by the site")
+        << u"failing.html"_s << false
+        << u"Sous-titres fr non téléchargés : le site reçoit trop de demandes (HTTP 429) ; "
+           "réessayez plus tard, ou donnez au téléchargeur les cookies du navigateur"_s;
+}
+
+void tst_Download::subtitlesAndEmbedding()
+{
+    QFETCH(QString, page);
+    QFETCH(bool, embedded);
+    QFETCH(QString, warning);
+    const ServedFolder served(u"make-page.sh"_s);
+    QVERIFY(served.isValid());
+    QTemporaryDir folder;
+    DownloadChoice choice;
+    choice.folder = folder.path();
+    choice.address = served.url(page).toString();
+    // Named by the title alone: the subtitles follow the video to its name.
+    choice.naming = FileNaming::Title;
+    choice.subtitles = subtitleRequest({{u"fr"_s}}, {u"fr"_s}, embedded);
+    choice.embed.metadata = embedded;
+    DownloadQueue queue(nullptr);
+    queue.setPreparation([](DownloadRequest &request) {
+        request.youtubeDLPath = TestSupport::toolFolder() + u"/youtube-dl"_s;
+        request.ffmpegPath = TestSupport::toolFolder() + u"/ffmpeg"_s;
+        return QString();
+    });
+    DownloadJob job;
+    job.request = makeDownloadRequest(choice);
+    const qint64 id = queue.add(job);
+    QTRY_VERIFY_WITH_TIMEOUT(queue.job(id)->state != JobState::Waiting
+                                 && queue.job(id)->state != JobState::Running,
+                             120000);
+    QCOMPARE(jobStateId(queue.job(id)->state), u"finished"_s);
+    QCOMPARE(queue.job(id)->warning, warning);
+    const QFileInfo video(queue.job(id)->files.value(0));
+    QVERIFY(video.isFile());
+    const QString subtitles = video.path() + u'/' + video.completeBaseName() + u".fr.srt"_s;
+    QCOMPARE(QFileInfo::exists(subtitles), !embedded && warning.isEmpty());
+    QProcess probe;
+    probe.start(TestSupport::toolFolder() + u"/ffprobe"_s,
+                {u"-v"_s, u"error"_s, u"-show_entries"_s, u"stream=codec_type:format_tags=title"_s,
+                 u"-of"_s, u"default=nw=1"_s, video.filePath()});
+    QVERIFY(probe.waitForFinished(60000));
+    const QString probed = QString::fromUtf8(probe.readAllStandardOutput());
+    QCOMPARE(probed.contains(u"codec_type=subtitle"_s), embedded);
+    QCOMPARE(probed.contains(u"TAG:title=Ma vidéo (1)\n"_s), embedded);
 }
 
 QTEST_GUILESS_MAIN(tst_Download)
