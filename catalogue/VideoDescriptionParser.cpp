@@ -77,21 +77,6 @@ formatYoutube readFormat(const QJsonObject &object)
     return format;
 }
 
-// A code that the downloader's --sub-langs takes as itself: it reads each comma-separated
-// code as a regular expression, "all" as every language and a leading "-" as "all but".
-bool isPlainLanguageCode(QStringView code)
-{
-    static constexpr qsizetype longest = 32;
-    if (code.isEmpty() || code.size() > longest || code.front() == u'-' || code.front() == u'_'
-        || code == u"all"_s || code == u"live_chat"_s) {
-        return false;
-    }
-    return std::all_of(code.begin(), code.end(), [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
-            || c == u'-' || c == u'_';
-    });
-}
-
 // The languages of one of the description's subtitle objects ("subtitles" or
 // "automatic_captions"), in the object's order (by code), added to `languages` until the
 // limit; a code already there is skipped.
@@ -103,7 +88,7 @@ void addSubtitleLanguages(const QJsonValue &value, bool automatic,
          it != object.constEnd() && languages.size() < VideoDescription::subtitleLanguageLimit;
          ++it) {
         const QString code = it.key();
-        if (!isPlainLanguageCode(code) || codes.contains(code)) {
+        if (!isSubtitleCode(code) || codes.contains(code)) {
             continue;
         }
         const QJsonArray tracks = it.value().toArray();
@@ -114,6 +99,19 @@ void addSubtitleLanguages(const QJsonValue &value, bool automatic,
 }
 
 } // namespace
+
+bool isSubtitleCode(QStringView code)
+{
+    static constexpr qsizetype longest = 32;
+    if (code.isEmpty() || code.size() > longest || code.front() == u'-' || code.front() == u'_'
+        || code == u"all"_s || code == u"live_chat"_s) {
+        return false;
+    }
+    return std::all_of(code.begin(), code.end(), [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')
+            || c == u'-' || c == u'_';
+    });
+}
 
 QUrl webAddress(const QString &address)
 {

@@ -25,6 +25,12 @@ struct DescribedVideo
 /// or a script named by outside text is never used.
 QUrl webAddress(const QString &address);
 
+/// Whether `code` is a subtitle language code that the downloader's --sub-langs takes as
+/// itself, and that can end a file's name: 1 to 32 ASCII letters, digits, "-" and "_", not
+/// beginning with "-" ("all but") or "_", and neither "all" (every language) nor "live_chat"
+/// (a live video's chat, not subtitles). --sub-langs reads each code as a regular expression.
+bool isSubtitleCode(QStringView code);
+
 /// One JSON object as the downloader writes it; nothing when it is no object. Every value of
 /// the wrong type counts as absent.
 std::optional<DescribedVideo> parseVideoDescription(QByteArrayView json);

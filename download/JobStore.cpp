@@ -18,6 +18,7 @@
 #include <QStandardPaths>
 #include <QVariant>
 
+#include "catalogue/VideoDescriptionParser.h"
 #include "tools/Logging.h"
 
 using namespace Qt::StringLiterals;
@@ -535,7 +536,8 @@ std::optional<DownloadRequest> requestFromJson(const QByteArray &json)
     // Rows stored before subtitles and embedding have neither.
     const QJsonObject subtitles = object.value(u"subtitles"_s).toObject();
     for (const QJsonValue &code : subtitles.value(u"languages"_s).toArray()) {
-        if (code.isString()) {
+        // What the download runs with, and what names the .srt files beside the video.
+        if (code.isString() && isSubtitleCode(code.toString())) {
             request.subtitles.languages << code.toString();
         }
     }

@@ -834,7 +834,8 @@ void tst_Download::storedRequestRefusesJunk_data()
     QTest::addRow("address a number") << QByteArray(R"({"folder":"/a","address":3})") << false;
     QTest::addRow("empty address") << QByteArray(R"({"folder":"/a","address":""})") << false;
     QTest::addRow("odd fields") << QByteArray(R"({"folder":"/a","address":"b","audio":"x",)"
-                                              R"("formatIDs":{"1":2},"naming":7})")
+                                              R"("formatIDs":{"1":2},"naming":7,)"
+                                              R"("subtitles":{"languages":["fr","../x",3,"-en"]}})")
                                 << true;
 }
 
@@ -849,6 +850,8 @@ void tst_Download::storedRequestRefusesJunk()
         QVERIFY(request->formatIDs.isEmpty() && !request->audio);
         // Stored before the cookies.
         QCOMPARE(request->options.cookies, CookieChoice {});
+        // A code names a file beside the video: nothing but a code is taken.
+        QCOMPARE(request->subtitles.languages, QStringList {u"fr"_s});
     }
 }
 
