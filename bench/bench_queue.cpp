@@ -36,6 +36,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
@@ -627,6 +628,111 @@ int measureList(const QString &work, const QString &database, const QString &mod
     return EXIT_SUCCESS;
 }
 
+// The description of one video offering `count` subtitle languages, half of them automatic,
+// for the stand-in's listing; `ticked`: the codes of every other one, remembered as ticked.
+QByteArray subtitledDescription(int count, QStringList &ticked)
+{
+    QJsonObject regular;
+    QJsonObject automatic;
+    for (int language = QLocale::Abkhazian, made = 0;
+         language <= QLocale::LastLanguage && made < count; ++language) {
+        const QString code = QLocale::languageToCode(static_cast<QLocale::Language>(language));
+        if (code.isEmpty() || regular.contains(code) || automatic.contains(code)) {
+            continue;
+        }
+        (made % 2 == 0 ? regular : automatic)[code]
+            = QJsonArray {QJsonObject {{u"ext"_s, u"vtt"_s}, {u"url"_s, u"http://127.0.0.1/s"_s}}};
+        if (made % 2 == 0) {
+            ticked << code;
+        }
+        ++made;
+    }
+    const QJsonObject video {{u"id"_s, u"video"_s},
+                             {u"title"_s, u"Une vidéo sous-titrée"_s},
+                             {u"duration"_s, 247},
+                             {u"subtitles"_s, regular},
+                             {u"automatic_captions"_s, automatic}};
+    return QJsonDocument(video).toJson(QJsonDocument::Compact);
+}
+
+// --child subtitles <work> <database> <count>: a listing through the window whose video offers
+// `count` subtitle languages (0: none), from the click to the card showing them.
+int measureSubtitles(const QString &work, const QString &database, int count)
+{
+    const QString tools = work + u"/subtitle-tools-"_s + QString::number(count);
+    QDir().mkpath(tools);
+    QStringList ticked;
+    const QString description = tools + u"/description.json"_s;
+    const QString downloader = tools + u"/youtube-dl"_s;
+    if (!TestSupport::writeFile(description, subtitledDescription(count, ticked) + '\n')
+        || !TestSupport::writeFile(downloader,
+                                   "#!/bin/bash\n"
+                                   "case \" $* \" in\n"
+                                   "  *' --version '*) echo 2099.01.01 ;;\n"
+                                   "  *' -F '*) echo 'ID  EXT  RESOLUTION  NOTE'\n"
+                                   "    cat '"
+                                       + description.toUtf8()
+                                       + "' ;;\n"
+                                         "  *) exit 2 ;;\n"
+                                         "esac\n")
+        || !QFile::setPermissions(downloader,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+        return EXIT_FAILURE;
+    }
+    Window parts(work, database, tools);
+    Settings(parts.store).setSubtitleLanguages(ticked);
+    ViewController window(parts.store, parts.tools, &parts.jobs);
+    bool shown = false;
+    new FirstPaintWatcher(&window, [&shown] { shown = true; });
+    window.resize(windowSize);
+    window.show();
+    while (!shown) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    parts.tools.askDownloaderVersion();
+    waitFor(500);
+    window.setAddress(u"http://127.0.0.1/video"_s);
+    auto *listing = window.findChild<QPushButton *>(u"getFormatButton"_s);
+    auto *picker = window.findChild<QWidget *>(u"subtitlePicker"_s);
+    auto *title = window.findChild<QWidget *>(u"videoTitleLabel"_s);
+    if (!listing || !picker || !title) {
+        std::fprintf(stderr, "bench_queue: the card's widgets were not found\n");
+        return EXIT_FAILURE;
+    }
+    const qint64 residentBefore = statusField(u"/proc/self/status"_s, "VmRSS:");
+    double longestGap = 0;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        longestGap = std::max(longestGap, static_cast<double>(sinceTick.nsecsElapsed()) / 1e6);
+        sinceTick.start();
+    });
+    QElapsedTimer clicked;
+    sinceTick.start();
+    ticker.start();
+    clicked.start();
+    listing->click();
+    // Shown once the listing has ended and the card (and its languages) are painted.
+    while (!(listing->isEnabled() && title->isVisible() && (count == 0 || picker->isVisible()))) {
+        if (clicked.elapsed() > 60'000) {
+            std::fprintf(stderr, "bench_queue: the video was never shown\n");
+            return EXIT_FAILURE;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+    }
+    const double toShown = static_cast<double>(clicked.nsecsElapsed()) / 1e6;
+    waitFor(200);
+    ticker.stop();
+    writeResult(
+        {{u"toShown"_s, toShown},
+         {u"longestGap"_s, longestGap},
+         {u"residentAddedKiB"_s,
+          static_cast<double>(statusField(u"/proc/self/status"_s, "VmRSS:") - residentBefore)}});
+    return EXIT_SUCCESS;
+}
+
 int runChild(int argc, char *argv[], qint64 mainEntry)
 {
     QApplication application(argc, argv);
@@ -645,6 +751,9 @@ int runChild(int argc, char *argv[], qint64 mainEntry)
     }
     if (what == u"list"_s) {
         return measureList(work, database, arguments.value(5));
+    }
+    if (what == u"subtitles"_s) {
+        return measureSubtitles(work, database, arguments.value(5).toInt());
     }
     return EXIT_FAILURE;
 }
@@ -922,11 +1031,15 @@ int drive(int argc, char *argv[])
     const QCommandLineOption listsOption(
         u"lists"_s, u"Readings of a whole list of 5,000 videos, of each kind (3)."_s, u"count"_s,
         u"3"_s);
+    const QCommandLineOption subtitlesOption(
+        u"subtitles"_s, u"Listings of a video with 300 subtitle languages, and without (3)."_s,
+        u"count"_s, u"3"_s);
     parser.addOptions({startsOption, windowsOption, idleOption, downloadsOption, sizeOption,
-                       rateOption, listsOption});
+                       rateOption, listsOption, subtitlesOption});
     parser.process(application);
     const int starts = std::max(0, parser.value(startsOption).toInt());
     const int lists = std::max(0, parser.value(listsOption).toInt());
+    const int subtitleListings = std::max(0, parser.value(subtitlesOption).toInt());
     const int windows = std::max(0, parser.value(windowsOption).toInt());
     const int downloads = std::max(0, parser.value(downloadsOption).toInt());
 
@@ -1140,6 +1253,34 @@ int drive(int argc, char *argv[])
             say(u"    memory added, all rows against before the click: resident %1, peak %2 "
                 u"(aim at most 30 MB)"_s.arg(shown(spread(resident), u"MB"_s),
                                              shown(spread(peak), u"MB"_s)));
+        }
+    }
+    // 7. The card of a video offering 300 subtitle languages, against one offering none.
+    if (subtitleListings > 0) {
+        say(u"\nA listing through the window, %1 runs each: click to the video's card shown "
+            u"(with its \"Sous-titres\" group), the longest gap of a 1 ms timer meanwhile, and "
+            u"the memory added:"_s.arg(subtitleListings));
+        for (const int count : {0, 300}) {
+            std::vector<Figures> runs;
+            for (int index = 0; index < subtitleListings; ++index) {
+                const QString database
+                    = work.filePath(u"subtitles-%1-%2.sqlite"_s.arg(count).arg(index));
+                const auto figures = startChild(
+                    work.path(), {u"subtitles"_s, work.path(), database, QString::number(count)});
+                if (!figures) {
+                    return EXIT_FAILURE;
+                }
+                runs.push_back(*figures);
+            }
+            std::vector<double> resident = column(runs, u"residentAddedKiB"_s);
+            for (double &value : resident) {
+                value = value * 1024 / 1e6;
+            }
+            say(u"  %1: shown after %2, longest gap %3, memory added %4"_s.arg(
+                count == 0 ? u"no subtitles"_s : u"300 languages, 150 of them ticked"_s,
+                shown(spread(column(runs, u"toShown"_s)), u"ms"_s),
+                shown(spread(column(runs, u"longestGap"_s)), u"ms"_s),
+                shown(spread(resident), u"MB"_s)));
         }
     }
     return EXIT_SUCCESS;
