@@ -6,7 +6,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QRadioButton>
+#include <QElapsedTimer>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "tools/PlainText.h"
@@ -19,7 +21,10 @@ SubtitlePicker::SubtitlePicker(QSettings &store, QWidget *parent)
     , m_scroll(new QScrollArea(this))
     , m_apart(new QRadioButton(tr("Fic&hier à part (.srt)"), this))
     , m_embedded(new QRadioButton(tr("Inté&grés à la vidéo"), this))
+    , m_filler(new QTimer(this))
 {
+    m_filler->setSingleShot(true);
+    connect(m_filler, &QTimer::timeout, this, &SubtitlePicker::addBoxes);
     setObjectName(u"subtitlePicker"_s);
     m_scroll->setObjectName(u"subtitleLanguagesArea"_s);
     m_scroll->setAccessibleName(tr("Langues des sous-titres"));
@@ -51,20 +56,12 @@ void SubtitlePicker::showLanguages(const VideoDescription &video)
     m_languages = new QWidget;
     auto *grid = new QGridLayout(m_languages);
     grid->setContentsMargins(4, 2, 4, 2);
-    const QStringList remembered = m_settings.subtitleLanguages();
-    for (const SubtitleLanguage &language : video.subtitles) {
-        // The names are the site's: plain, and no '&' taken for a mnemonic.
-        auto *box = new QCheckBox(shownText(subtitleLanguageText(language)).replace(u'&', u"&&"_s),
-                                  m_languages);
-        box->setChecked(remembered.contains(language.code));
-        connect(box, &QCheckBox::toggled, this,
-                [this, code = language.code](bool ticked) { tick(code, ticked); });
-        const int index = grid->count();
-        grid->addWidget(box, index / columns, index % columns);
-    }
     m_scroll->setWidget(m_languages);
+    m_pending = video.subtitles;
+    // The first boxes at once, the others as the event loop comes round.
+    addBoxes();
     // A few rows in sight, however many languages: the card stays small.
-    const int rows = std::min<int>(rowsInSight, (grid->count() + columns - 1) / columns);
+    const int rows = std::min<int>(rowsInSight, (video.subtitles.size() + columns - 1) / columns);
     const int rowHeight = grid->itemAt(0)->sizeHint().height() + grid->verticalSpacing();
     m_scroll->setFixedHeight(rows * rowHeight + grid->contentsMargins().top()
                              + grid->contentsMargins().bottom() + 2 * m_scroll->frameWidth());
@@ -72,9 +69,45 @@ void SubtitlePicker::showLanguages(const VideoDescription &video)
     show();
 }
 
+void SubtitlePicker::addBoxes()
+{
+    // Half a frame at most, so that the window keeps up meanwhile.
+    static constexpr qint64 slice = 8;
+    QElapsedTimer spent;
+    spent.start();
+    auto *grid = static_cast<QGridLayout *>(m_languages->layout());
+    const QStringList remembered = m_settings.subtitleLanguages();
+    while (!m_pending.isEmpty() && (grid->count() == 0 || spent.elapsed() < slice)) {
+        const SubtitleLanguage language = m_pending.takeFirst();
+        // The names are the site's: plain, and no '&' taken for a mnemonic.
+        auto *box = new QCheckBox(shownText(subtitleLanguageText(language)).replace(u'&', u"&&"_s),
+                                  m_languages);
+        box->setChecked(remembered.contains(language.code));
+        connect(box, &QCheckBox::toggled, this,
+                [this, code = language.code](bool ticked) { tick(code, ticked); });
+        // Measured now, within the slice, rather than all at once by the next layout.
+        box->sizeHint();
+        const int index = grid->count();
+        grid->addWidget(box, index / columns, index % columns);
+        // Tab goes through the boxes in their order, then to the radio buttons: after the
+        // last widget before them that takes the focus (Qt orders those only).
+        QWidget *before = m_apart->previousInFocusChain();
+        while (before != m_apart && before->focusPolicy() == Qt::NoFocus) {
+            before = before->previousInFocusChain();
+        }
+        QWidget::setTabOrder(before, box);
+        box->show();
+    }
+    if (!m_pending.isEmpty()) {
+        m_filler->start(0);
+    }
+}
+
 void SubtitlePicker::clear()
 {
     hide();
+    m_filler->stop();
+    m_pending.clear();
     delete m_scroll->takeWidget();
     m_languages = nullptr;
 }

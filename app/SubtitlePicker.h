@@ -9,6 +9,7 @@
 
 class QRadioButton;
 class QScrollArea;
+class QTimer;
 class QSettings;
 
 /// "Sous-titres", under the video card's details: a box for each language that the video
@@ -34,6 +35,9 @@ public:
     void clear();
 
 private:
+    /// Adds the boxes still to come, for one slice of time: a name in a script not yet shown
+    /// costs a font lookup, and a video may offer some 150 languages in as many scripts.
+    void addBoxes();
     void tick(const QString &code, bool ticked);
 
     Settings m_settings;
@@ -41,4 +45,7 @@ private:
     QWidget *m_languages = nullptr;
     QRadioButton *m_apart = nullptr;
     QRadioButton *m_embedded = nullptr;
+    // The languages whose boxes are still to come, in order, and what adds them.
+    QList<SubtitleLanguage> m_pending;
+    QTimer *m_filler = nullptr;
 };

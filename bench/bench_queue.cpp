@@ -27,6 +27,7 @@
 #include <QAbstractEventDispatcher>
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
@@ -723,10 +724,20 @@ int measureSubtitles(const QString &work, const QString &database, int count)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
     }
     const double toShown = static_cast<double>(clicked.nsecsElapsed()) / 1e6;
+    // The boxes of many languages come a few at a time.
+    while (picker->findChildren<QCheckBox *>().size() < count) {
+        if (clicked.elapsed() > 60'000) {
+            std::fprintf(stderr, "bench_queue: the languages were never all shown\n");
+            return EXIT_FAILURE;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 1);
+    }
+    const double toAllBoxes = static_cast<double>(clicked.nsecsElapsed()) / 1e6;
     waitFor(200);
     ticker.stop();
     writeResult(
         {{u"toShown"_s, toShown},
+         {u"toAllBoxes"_s, toAllBoxes},
          {u"longestGap"_s, longestGap},
          {u"residentAddedKiB"_s,
           static_cast<double>(statusField(u"/proc/self/status"_s, "VmRSS:") - residentBefore)}});
@@ -1276,9 +1287,10 @@ int drive(int argc, char *argv[])
             for (double &value : resident) {
                 value = value * 1024 / 1e6;
             }
-            say(u"  %1: shown after %2, longest gap %3, memory added %4"_s.arg(
+            say(u"  %1: shown after %2, every box after %3, longest gap %4, memory added %5"_s.arg(
                 count == 0 ? u"no subtitles"_s : u"300 languages, 150 of them ticked"_s,
                 shown(spread(column(runs, u"toShown"_s)), u"ms"_s),
+                shown(spread(column(runs, u"toAllBoxes"_s)), u"ms"_s),
                 shown(spread(column(runs, u"longestGap"_s)), u"ms"_s),
                 shown(spread(resident), u"MB"_s)));
         }
