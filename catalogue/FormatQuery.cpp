@@ -110,12 +110,9 @@ void FormatQuery::start(const QString &youtubeDLPath, const QString &address,
     m_atLineStart = true;
     m_inDescription = false;
     DownloaderOptions given = options;
-    if (options.cookies.source == CookieSource::File) {
-        if (const QString problem = m_cookieCopy.make(options.cookies.file); !problem.isEmpty()) {
-            refuse(tr("Recherche des formats impossible : %1").arg(problem));
-            return;
-        }
-        given.cookieCopy = m_cookieCopy.path();
+    if (const QString problem = m_cookieCopy.giveTo(given); !problem.isEmpty()) {
+        refuse(tr("Recherche des formats impossible : %1").arg(problem));
+        return;
     }
     m_process->start(composeCommand(youtubeDLPath, address, given));
 }

@@ -56,12 +56,9 @@ void PlaylistReader::start(const QString &youtubeDLPath, const QString &address,
     m_order = 0;
     m_cut = false;
     DownloaderOptions given = options;
-    if (options.cookies.source == CookieSource::File) {
-        if (const QString problem = m_cookieCopy.make(options.cookies.file); !problem.isEmpty()) {
-            refuse(tr("Lecture de la liste impossible : %1").arg(problem));
-            return;
-        }
-        given.cookieCopy = m_cookieCopy.path();
+    if (const QString problem = m_cookieCopy.giveTo(given); !problem.isEmpty()) {
+        refuse(tr("Lecture de la liste impossible : %1").arg(problem));
+        return;
     }
     m_process->start(composeCommand(youtubeDLPath, address, given));
 }

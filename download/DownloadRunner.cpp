@@ -106,23 +106,19 @@ void DownloadRunner::start(const DownloadRequest &request)
     } else {
         m_finalFilesList.reset();
     }
-    if (request.options.cookies.source == CookieSource::File) {
-        if (const QString problem = m_cookieCopy.make(request.options.cookies.file);
-            !problem.isEmpty()) {
-            m_finalFilesList.reset();
-            // Once start() has returned, as a run's end comes (the queue starts its next job
-            // from failed()); running until then.
-            m_refusing = true;
-            QMetaObject::invokeMethod(
-                this,
-                [this, problem] {
-                    m_refusing = false;
-                    emit failed(failurePrefix() + problem, {});
-                },
-                Qt::QueuedConnection);
-            return;
-        }
-        named.options.cookieCopy = m_cookieCopy.path();
+    if (const QString problem = m_cookieCopy.giveTo(named.options); !problem.isEmpty()) {
+        m_finalFilesList.reset();
+        // Once start() has returned, as a run's end comes (the queue starts its next job
+        // from failed()); running until then.
+        m_refusing = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this, problem] {
+                m_refusing = false;
+                emit failed(failurePrefix() + problem, {});
+            },
+            Qt::QueuedConnection);
+        return;
     }
     m_keepsOriginals = request.audio && request.audioPreserveVideo == ControlState::On;
     const QString commandLine = composeDownloadCommand(named);

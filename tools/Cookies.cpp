@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTemporaryFile>
 
+#include "tools/DownloaderOptions.h"
 #include "tools/ShellProcess.h"
 
 using namespace Qt::StringLiterals;
@@ -250,6 +251,18 @@ QString CookieCopy::make(const QString &userFile)
         return translated("Copie des cookies impossible : %1").arg(error);
     }
     m_path = path;
+    return {};
+}
+
+QString CookieCopy::giveTo(DownloaderOptions &options)
+{
+    if (options.cookies.source != CookieSource::File) {
+        return {};
+    }
+    if (QString problem = make(options.cookies.file); !problem.isEmpty()) {
+        return problem;
+    }
+    options.cookieCopy = m_path;
     return {};
 }
 

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+struct DownloaderOptions;
+
 /// Where the downloader takes the cookies that sign it in: nowhere, a browser's profile, or a
 /// cookies.txt file that the user exported.
 enum class CookieSource { None, Browser, File };
@@ -73,6 +75,9 @@ public:
     /// Replaces the copy held by one of `userFile`; returns why it could not be made, in
     /// French (cookieFileProblem(), or the folder refused), empty once made.
     QString make(const QString &userFile);
+    /// For a run with `options`: when they choose a cookies.txt, makes its copy and names it
+    /// in `options.cookieCopy`; returns why it could not be made, empty otherwise.
+    QString giveTo(DownloaderOptions &options);
     /// The copy's path; empty when none is held.
     QString path() const { return m_path; }
     /// Removes the copy now.
